@@ -1,0 +1,57 @@
+// The frame every export follows: fetching handles and names, testing type words.
+#ifndef QUORVEL_HOST_FRAME_H
+#define QUORVEL_HOST_FRAME_H
+
+#include <stdint.h>
+#include <string.h>
+
+#include "host/status.h"
+#include "host/xpp_api.h"
+#include "platform/qv_windows.h"
+
+namespace qv {
+
+// Handles travel through Xbase++ as 32-bit numbers.
+inline HANDLE handle_from_number(XppLong number) {
+  return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(static_cast<uint32_t>(number)));
+}
+
+inline XppLong number_from_handle(HANDLE handle) {
+  return static_cast<XppLong>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)));
+}
+
+// The handle in that parameter; null for 0, absent or not numeric.
+inline HANDLE fetch_handle(XppParamList pl, XppUlong index) {
+  return handle_from_number(_parnl(pl, index));
+}
+
+// Clears the buffer and fetches a character parameter into it. Returns the number of
+// characters fetched: 0 for an absent, empty or non-character parameter.
+inline XppUlong fetch_name(XppParamList pl, XppUlong index, char (&buffer)[MAX_NAME_BYTES]) {
+  memset(buffer, 0, sizeof buffer);
+  return _parc(buffer, sizeof buffer, pl, index);
+}
+
+// A name for Windows: the buffer when something was fetched, else null.
+inline const char* optional_name(const char* buffer, XppUlong count) {
+  return count > 0 ? buffer : nullptr;
+}
+
+// Only the low 16 bits of a type word carry the type.
+inline bool is_character(XppUlong type) { return (type & 0xFFFFu & XPP_CHARACTER_MASK) != 0; }
+inline bool is_by_reference(XppUlong type) { return (type & 0xFFFFu & XPP_REFERENCE) != 0; }
+
+// Zero-filled blocks of the process heap, freed within the call that took them.
+inline void* heap_alloc_zeroed(SIZE_T size) {
+  return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+}
+inline void* heap_grow_zeroed(void* block, SIZE_T size) {
+  return HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, size);
+}
+inline void heap_free(void* block) {
+  if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
+}
+
+}  // namespace qv
+
+#endif

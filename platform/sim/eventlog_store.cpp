@@ -1,0 +1,75 @@
+#include "eventlog_store.h"
+
+#include <vector>
+
+namespace qvsim::detail {
+namespace {
+
+std::vector<Log> initial_logs() {
+  return {{"Application", {}, 1}, {"System", {}, 1}, {"Security", {}, 1}};
+}
+
+std::vector<Log>& logs() {
+  static std::vector<Log> all = initial_logs();
+  return all;
+}
+
+std::map<uint32_t, EventLogHandle>& handles() {
+  static std::map<uint32_t, EventLogHandle> table;
+  return table;
+}
+
+uint32_t value_of(HANDLE handle) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
+}
+
+[[maybe_unused]] const bool registered = on_reset([] {
+  logs() = initial_logs();
+  handles().clear();
+});
+
+}  // namespace
+
+Log* find_log(const std::string& name) {
+  for (Log& log : logs()) {
+    if (names_equal(log.name, name)) return &log;
+  }
+  return nullptr;
+}
+
+void append_record(Log& log, Record record) {
+  record.number = log.next_number++;
+  log.records.push_back(std::move(record));
+}
+
+HANDLE add_handle(EventLogHandle entry) {
+  uint32_t value = new_handle_value();
+  handles()[value] = std::move(entry);
+  return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
+}
+
+EventLogHandle* find_handle(HANDLE handle, HandleKind kind) {
+  auto found = handles().find(value_of(handle));
+  if (found == handles().end() || found->second.kind != kind) return nullptr;
+  return &found->second;
+}
+
+bool remove_handle(HANDLE handle, HandleKind kind) {
+  auto found = handles().find(value_of(handle));
+  if (found == handles().end() || found->second.kind != kind) return false;
+  handles().erase(found);
+  return true;
+}
+
+}  // namespace qvsim::detail
+
+namespace qvsim {
+
+std::vector<RecordView> log_records(const std::string& log) {
+  std::lock_guard<std::recursive_mutex> guard(detail::lock());
+  detail::Log* found = detail::find_log(log);
+  if (found == nullptr) return {};
+  return {found->records.begin(), found->records.end()};
+}
+
+}  // namespace qvsim

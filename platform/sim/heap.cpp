@@ -1,0 +1,53 @@
+// The process heap. Each block carries its size in front so that a zero-filling
+// reallocation can clear exactly the bytes it adds.
+#include <cstdlib>
+#include <cstring>
+
+#include "sim_state.h"
+
+namespace {
+
+constexpr size_t kHeader = 16;
+
+void* block_of(LPVOID mem) { return static_cast<char*>(mem) - kHeader; }
+size_t size_of(LPVOID mem) {
+  size_t size;
+  std::memcpy(&size, block_of(mem), sizeof size);
+  return size;
+}
+
+LPVOID publish(void* block, size_t size) {
+  std::memcpy(block, &size, sizeof size);
+  return static_cast<char*>(block) + kHeader;
+}
+
+}  // namespace
+
+extern "C" HANDLE WINAPI GetProcessHeap(void) {
+  static int heap;
+  return &heap;
+}
+
+extern "C" LPVOID WINAPI HeapAlloc(HANDLE, DWORD dwFlags, SIZE_T dwBytes) {
+  DWORD error;
+  if (qvsim::detail::take_fault("HeapAlloc", &error)) return nullptr;
+  void* block = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, kHeader + dwBytes)
+                                             : std::malloc(kHeader + dwBytes);
+  return block == nullptr ? nullptr : publish(block, dwBytes);
+}
+
+extern "C" LPVOID WINAPI HeapReAlloc(HANDLE, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
+  DWORD error;
+  if (lpMem == nullptr || qvsim::detail::take_fault("HeapReAlloc", &error)) return nullptr;
+  size_t old_size = size_of(lpMem);
+  void* block = std::realloc(block_of(lpMem), kHeader + dwBytes);
+  if (block == nullptr) return nullptr;
+  if ((dwFlags & HEAP_ZERO_MEMORY) && dwBytes > old_size)
+    std::memset(static_cast<char*>(block) + kHeader + old_size, 0, dwBytes - old_size);
+  return publish(block, dwBytes);
+}
+
+extern "C" BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID lpMem) {
+  if (lpMem != nullptr) std::free(block_of(lpMem));
+  return TRUE;
+}

@@ -1,0 +1,11 @@
+# Runs one golden qvcall script and compares its output with the expected file.
+execute_process(COMMAND ${QVCALL} ${SCRIPT} OUTPUT_VARIABLE actual ERROR_VARIABLE errors
+                RESULT_VARIABLE status)
+file(READ ${EXPECTED} expected)
+string(REPLACE "\r\n" "\n" actual "${actual}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "qvcall exited with ${status}:\n${errors}")
+endif()
+if(NOT actual STREQUAL expected)
+  message(FATAL_ERROR "output differs from ${EXPECTED}\n--- expected\n${expected}--- actual\n${actual}")
+endif()

@@ -1,0 +1,87 @@
+// Event sources: register, report events under the calling user's SID, deregister.
+#include "host/exports.h"
+#include "host/frame.h"
+
+namespace {
+
+constexpr DWORD kSidProbeBytes = 12;
+
+// The calling user's SID in a zero-filled heap block, or null when it cannot be had.
+// Only a SID that did not fit the probe buffer is looked up a second time and attached.
+PSID lookup_user_sid() {
+  char user[MAX_NAME_BYTES];
+  memset(user, 0, sizeof user);
+  DWORD user_size = MAX_NAME_BYTES;
+  if (GetUserNameA(user, &user_size) != 1) return nullptr;
+
+  BYTE probe[kSidProbeBytes];
+  memset(probe, 0, sizeof probe);
+  DWORD sid_size = kSidProbeBytes;
+  char domain[MAX_NAME_BYTES];
+  memset(domain, 0, sizeof domain);
+  DWORD domain_size = MAX_NAME_BYTES;
+  SID_NAME_USE use = SidTypeUnknown;
+  LookupAccountNameA(nullptr, user, probe, &sid_size, domain, &domain_size, &use);
+  if (sid_size == kSidProbeBytes) return nullptr;
+
+  PSID sid = qv::heap_alloc_zeroed(sid_size);
+  if (sid == nullptr) return nullptr;
+  LookupAccountNameA(nullptr, user, sid, &sid_size, domain, &domain_size, &use);
+  return sid;
+}
+
+}  // namespace
+
+QV_EXPORT QVREGEVENTSOURCE(XppParamList pl) {
+  char server[MAX_NAME_BYTES];
+  char source[MAX_NAME_BYTES];
+  XppUlong server_count = qv::fetch_name(pl, 1, server);
+  if (qv::fetch_name(pl, 2, source) == 0) {
+    _retnl(pl, ERR_MISSING_SECOND);
+    return;
+  }
+  HANDLE handle = RegisterEventSourceA(qv::optional_name(server, server_count), source);
+  _retnl(pl, qv::number_from_handle(handle));
+}
+
+QV_EXPORT QVREPORTEVENT(XppParamList pl) {
+  HANDLE handle = qv::fetch_handle(pl, 1);
+  if (handle == nullptr) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return;
+  }
+  WORD type = static_cast<WORD>(_parnl(pl, 2) & 0xFFFF);
+  DWORD event_id = static_cast<DWORD>(_parnl(pl, 3)) & 0xFFFFu;
+  if (!qv::is_character(_partype(pl, 4))) {
+    _retnl(pl, ERR_MISSING_TEXT);
+    return;
+  }
+  DWORD text_size = _parclen(pl, 4) + 1;
+
+  PSID sid = lookup_user_sid();
+  char* text = static_cast<char*>(qv::heap_alloc_zeroed(text_size));
+  if (text == nullptr) {
+    qv::heap_free(sid);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    _retl(pl, FALSE);
+    return;
+  }
+  _parc(text, text_size, pl, 4);
+
+  LPCSTR strings[1] = {text};
+  BOOL written = ReportEventA(handle, type, 0, event_id, sid, 1, 0, strings, nullptr);
+  DWORD error = GetLastError();
+  qv::heap_free(text);
+  qv::heap_free(sid);
+  SetLastError(error);
+  _retl(pl, written);
+}
+
+QV_EXPORT QVDEREGEVENTSOURCE(XppParamList pl) {
+  HANDLE handle = qv::fetch_handle(pl, 1);
+  if (handle == nullptr) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return;
+  }
+  _retl(pl, DeregisterEventSource(handle));
+}

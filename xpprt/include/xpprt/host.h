@@ -1,0 +1,52 @@
+// The host side of the stand-in Xbase++ run-time: how tests and qvcall call an export
+// the way an Xbase++ program does, and what the run-time's audit found in that call.
+#ifndef QUORVEL_XPPRT_HOST_H
+#define QUORVEL_XPPRT_HOST_H
+
+#include <string>
+#include <vector>
+
+#include "host/xpp_api.h"
+#include "xpprt/api.h"
+#include "xpprt/value.h"
+
+namespace xpp {
+
+// An export of the library: C calling convention, the parameter list as its only argument.
+typedef void(XPP_CDECL* ExportFn)(XppParamList);
+
+// One actual parameter of a call.
+struct XPPRT_API Arg {
+  enum class Kind { kAbsent, kValue, kReference };
+  Kind kind = Kind::kAbsent;
+  Value value;           // kValue
+  Value* ref = nullptr;  // kReference: the caller's variable
+
+  Arg() = default;
+  Arg(Value v) : kind(Kind::kValue), value(std::move(v)) {}  // NOLINT: implicit by design
+};
+
+XPPRT_API Arg absent();
+XPPRT_API Arg by_ref(Value& variable);
+
+struct XPPRT_API CallResult {
+  Value value;                          // the call's result (NIL when none was set)
+  int results_set = 0;                  // how many times the export set a result
+  std::vector<std::string> violations;  // what the audit found; empty for a clean call
+};
+
+// Calls the export with the parameters, then audits the call: exactly one result set,
+// every container created by the export released, no use of a released container, no
+// store into a parameter that was not passed by reference.
+XPPRT_API CallResult call(ExportFn fn, const std::vector<Arg>& args);
+
+// Makes the next `count` calls of _conNew or _conNewArray return no container.
+XPPRT_API void fail_con_new(int count);
+XPPRT_API void fail_con_new_array(int count);
+
+// Containers alive right now (created by an export and not yet released), all threads.
+XPPRT_API int live_containers();
+
+}  // namespace xpp
+
+#endif
