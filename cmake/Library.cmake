@@ -2,7 +2,8 @@
 file(GLOB QV_LIBRARY_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/host/*.cpp
   ${PROJECT_SOURCE_DIR}/writing/*.cpp
-  ${PROJECT_SOURCE_DIR}/reading/*.cpp)
+  ${PROJECT_SOURCE_DIR}/reading/*.cpp
+  ${PROJECT_SOURCE_DIR}/resources/*.cpp)
 
 add_library(quorvel SHARED ${QV_LIBRARY_SOURCES})
 target_include_directories(quorvel PUBLIC ${PROJECT_SOURCE_DIR})
