@@ -5,16 +5,25 @@ file(GLOB QV_LIBRARY_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/reading/*.cpp
   ${PROJECT_SOURCE_DIR}/resources/*.cpp)
 
-add_library(quorvel SHARED ${QV_LIBRARY_SOURCES})
-target_include_directories(quorvel PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(quorvel PRIVATE xpprt1)
+# The library's code once, for the shared library and for tests that reach its internals.
+add_library(quorvel_core STATIC ${QV_LIBRARY_SOURCES})
+set_target_properties(quorvel_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
+target_include_directories(quorvel_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(quorvel_core PUBLIC xpprt1)
+if(NOT WIN32)
+  target_link_libraries(quorvel_core PUBLIC qvwinsim)
+endif()
+
+add_library(quorvel SHARED ${PROJECT_SOURCE_DIR}/exports/module.cpp)
+target_link_libraries(quorvel PRIVATE quorvel_core)
 
 if(WIN32)
   include(${PROJECT_SOURCE_DIR}/cmake/Win32Library.cmake OPTIONAL)
 else()
-  target_link_libraries(quorvel PRIVATE qvwinsim)
-  # Only the QV exports are visible.
+  # Every object of the core goes in; only the QV exports are visible.
   set(QV_VERSION_SCRIPT ${PROJECT_SOURCE_DIR}/exports/quorvel.map)
-  target_link_options(quorvel PRIVATE -Wl,--version-script=${QV_VERSION_SCRIPT} -Wl,--no-undefined)
+  target_link_options(quorvel PRIVATE -Wl,--whole-archive $<TARGET_FILE:quorvel_core>
+                      -Wl,--no-whole-archive -Wl,--version-script=${QV_VERSION_SCRIPT}
+                      -Wl,--no-undefined)
   set_target_properties(quorvel PROPERTIES LINK_DEPENDS ${QV_VERSION_SCRIPT})
 endif()
