@@ -171,12 +171,26 @@ TEST_F(EventKeyTest, CreationFailurePassesTheRegistryCodeOn) {
   }
 }
 
-TEST_F(EventKeyTest, FailedValueWritesStillReportSuccess) {
-  qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, 2);
-  EXPECT_EQ(create("QvApp", "C:\\quorvel.dll"), 0);
-  EXPECT_TRUE(source_key("QvApp").exists);
-  EXPECT_TRUE(source_key("QvApp").values.empty());
-  EXPECT_EQ(qvsim::open_registry_keys(), 0);
+// A key without its values renders no message: a failed write is reported, and a key
+// the call created is removed again.
+TEST_F(EventKeyTest, FailedValueWritesAreReported) {
+  struct Case {
+    const char* what;
+    bool existed;
+    int failures;  // of the two writes, from the first
+  };
+  for (Case c : {Case{"new key, first write", false, 1}, Case{"new key, both writes", false, 2},
+                 Case{"existing key, first write", true, 1}}) {
+    SCOPED_TRACE(c.what);
+    qvsim::reset();
+    if (c.existed) {
+      ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
+    }
+    qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures);
+    EXPECT_EQ(create("QvApp", "C:\\new.dll"), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(check("QvApp"), c.existed ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(qvsim::open_registry_keys(), 0);
+  }
 }
 
 TEST_F(EventKeyTest, MessageFilePathOfUpTo259CharactersIsStoredWhole) {

@@ -52,14 +52,19 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
     _retnl(pl, created);
     return;
   }
-  // The outcome of the value writes is not reported: the key is there.
+  // Both values are written; a key without them renders no message, so the first failed
+  // write is the outcome, and a key this call created is not left behind half made.
   DWORD types = kTypesSupported;
-  RegSetValueExA(key, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
-                 sizeof types);
-  RegSetValueExA(key, "EventMessageFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(message_file),
-                 message_file_chars + 1);
+  LSTATUS written = RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&types), sizeof types);
+  LSTATUS file_written =
+      RegSetValueExA(key, "EventMessageFile", 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(message_file), message_file_chars + 1);
+  if (written == ERROR_SUCCESS) written = file_written;
   RegCloseKey(key);
-  _retnl(pl, 0);
+  if (written != ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY)
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+  _retnl(pl, written);
 }
 
 QV_EXPORT QVDELEVENTKEY(XppParamList pl) {
