@@ -27,3 +27,6 @@ else()
                       -Wl,--no-undefined)
   set_target_properties(quorvel PROPERTIES LINK_DEPENDS ${QV_VERSION_SCRIPT})
 endif()
+
+# The message table (and on Windows its resource in the module).
+include(${PROJECT_SOURCE_DIR}/cmake/MessageTable.cmake)

@@ -1,0 +1,304 @@
+// QVCREATEEVENTKEY, QVDELEVENTKEY and QVCHECKEVENTKEY against the simulated registry.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/exports.h"
+#include "host/status.h"
+#include "platform/qv_windows.h"
+#include "qvsim/control.h"
+#include "qvsim/registry_control.h"
+#include "xpprt/host.h"
+
+namespace {
+
+const std::string kApplication = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+
+class EventKeyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { qvsim::reset(); }
+
+  // Calls the export and returns its numeric result; the call must be clean.
+  static double run(xpp::ExportFn fn, const std::vector<xpp::Arg>& args) {
+    xpp::CallResult r = xpp::call(fn, args);
+    EXPECT_TRUE(r.violations.empty()) << r.violations.front();
+    EXPECT_EQ(r.results_set, 1);
+    EXPECT_TRUE(r.value.is_number());
+    return r.value.number;
+  }
+  static double create(const std::string& source, const std::string& file) {
+    return run(QVCREATEEVENTKEY, {xpp::Value::str(source), xpp::Value::str(file)});
+  }
+  static double remove(const std::string& source) {
+    return run(QVDELEVENTKEY, {xpp::Value::str(source)});
+  }
+  static double check(const std::string& source) {
+    return run(QVCHECKEVENTKEY, {xpp::Value::str(source)});
+  }
+  static qvsim::RegistryKeyView source_key(const std::string& source) {
+    return qvsim::registry_key(kApplication + "\\" + source);
+  }
+  static std::optional<qvsim::RegistryValueView> value(const qvsim::RegistryKeyView& key,
+                                                       const std::string& name) {
+    for (const auto& v : key.values) {
+      if (v.name == name) return v;
+    }
+    return std::nullopt;
+  }
+  static std::vector<uint8_t> sz(const std::string& text) {
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+  }
+};
+
+TEST_F(EventKeyTest, CreateCheckDeleteCheck) {
+  EXPECT_EQ(create("QvApp", "C:\\App\\quorvel.dll"), 0);
+  EXPECT_EQ(check("QvApp"), 0);
+  EXPECT_EQ(remove("QvApp"), 0);
+  EXPECT_EQ(check("QvApp"), ERR_KEY_FAILED);
+  EXPECT_EQ(remove("QvApp"), ERR_KEY_FAILED);
+  EXPECT_EQ(qvsim::open_registry_keys(), 0);
+}
+
+TEST_F(EventKeyTest, CreatedKeyNamesTheMessageFileAndTheEventTypes) {
+  ASSERT_EQ(create("QvApp", "C:\\App\\quorvel.dll"), 0);
+  qvsim::RegistryKeyView key = source_key("QvApp");
+  ASSERT_TRUE(key.exists);
+  EXPECT_TRUE(key.is_volatile);
+  ASSERT_EQ(key.values.size(), 2u);
+  std::optional<qvsim::RegistryValueView> types = value(key, "TypesSupported");
+  ASSERT_TRUE(types.has_value());
+  EXPECT_EQ(types->type, static_cast<uint32_t>(REG_DWORD));
+  EXPECT_EQ(types->data, (std::vector<uint8_t>{7, 0, 0, 0}));
+  std::optional<qvsim::RegistryValueView> file = value(key, "EventMessageFile");
+  ASSERT_TRUE(file.has_value());
+  EXPECT_EQ(file->type, static_cast<uint32_t>(REG_SZ));
+  EXPECT_EQ(file->data, sz("C:\\App\\quorvel.dll"));
+  EXPECT_EQ(qvsim::open_registry_keys(), 0);
+}
+
+TEST_F(EventKeyTest, CreatingAgainLeavesOneKeyHoldingTheSecondPath) {
+  EXPECT_EQ(create("QvApp", "C:\\first.dll"), 0);
+  EXPECT_EQ(create("QVAPP", "C:\\second.dll"), 0);
+  std::vector<std::string> sources = qvsim::registry_key(kApplication).subkeys;
+  EXPECT_EQ(sources, std::vector<std::string>{"QvApp"});
+  EXPECT_EQ(value(source_key("QvApp"), "EventMessageFile")->data, sz("C:\\second.dll"));
+}
+
+TEST_F(EventKeyTest, KeyLastsUntilTheSystemRestarts) {
+  ASSERT_EQ(create("QvApp", "C:\\quorvel.dll"), 0);
+  qvsim::restart_registry();
+  EXPECT_EQ(check("QvApp"), ERR_KEY_FAILED);
+  EXPECT_TRUE(qvsim::registry_key(kApplication).exists);
+}
+
+TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
+  struct Case {
+    const char* what;
+    xpp::ExportFn fn;
+    std::vector<xpp::Arg> args;
+    double expected;
+  };
+  const std::vector<Case> cases = {
+      {"create, empty source",
+       QVCREATEEVENTKEY,
+       {xpp::Value::str(""), xpp::Value::str("C:\\a")},
+       ERR_MISSING_FIRST},
+      {"create, no source",
+       QVCREATEEVENTKEY,
+       {xpp::absent(), xpp::Value::str("C:\\a")},
+       ERR_MISSING_FIRST},
+      {"create, numeric source",
+       QVCREATEEVENTKEY,
+       {xpp::Value::num(1), xpp::Value::str("C:\\a")},
+       ERR_MISSING_FIRST},
+      {"create, empty path",
+       QVCREATEEVENTKEY,
+       {xpp::Value::str("QvApp"), xpp::Value::str("")},
+       ERR_MISSING_SECOND},
+      {"create, no path", QVCREATEEVENTKEY, {xpp::Value::str("QvApp")}, ERR_MISSING_SECOND},
+      {"create, numeric path",
+       QVCREATEEVENTKEY,
+       {xpp::Value::str("QvApp"), xpp::Value::num(2)},
+       ERR_MISSING_SECOND},
+      {"delete, empty source", QVDELEVENTKEY, {xpp::Value::str("")}, ERR_MISSING_FIRST},
+      {"delete, no source", QVDELEVENTKEY, {}, ERR_MISSING_FIRST},
+      {"check, empty source", QVCHECKEVENTKEY, {xpp::Value::str("")}, ERR_MISSING_FIRST},
+      {"check, nil source", QVCHECKEVENTKEY, {xpp::Value::nil()}, ERR_MISSING_FIRST},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qvsim::reset();
+    // Faults wait for the next registry call: still there afterwards, none was made.
+    for (const char* service : {"RegCreateKeyExA", "RegOpenKeyExA", "RegDeleteKeyA"})
+      qvsim::fail_next(service, 4321);
+    EXPECT_EQ(run(c.fn, c.args), c.expected);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key), 4321);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\None"), 4321);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\None", 0, nullptr, 0, KEY_READ,
+                              nullptr, &key, nullptr),
+              4321);
+    EXPECT_TRUE(qvsim::registry_key(kApplication).subkeys.empty());
+  }
+}
+
+TEST_F(EventKeyTest, WithoutAdministratorRightsNothingIsWritten) {
+  qvsim::set_admin(false);
+  EXPECT_EQ(create("QvApp", "C:\\quorvel.dll"), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(source_key("QvApp").exists);
+
+  qvsim::set_admin(true);
+  ASSERT_EQ(create("QvApp", "C:\\first.dll"), 0);
+  qvsim::set_admin(false);
+  EXPECT_EQ(create("QvApp", "C:\\second.dll"), ERROR_ACCESS_DENIED);  // opened for writing
+  EXPECT_EQ(remove("QvApp"), ERR_KEY_FAILED);
+  EXPECT_EQ(check("QvApp"), 0);  // reading is allowed
+  EXPECT_EQ(value(source_key("QvApp"), "EventMessageFile")->data, sz("C:\\first.dll"));
+  EXPECT_EQ(qvsim::open_registry_keys(), 0);
+}
+
+TEST_F(EventKeyTest, CreationFailurePassesTheRegistryCodeOn) {
+  for (uint32_t code : {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER}) {
+    qvsim::fail_next("RegCreateKeyExA", code);
+    EXPECT_EQ(create("QvApp", "C:\\quorvel.dll"), code);
+    EXPECT_FALSE(source_key("QvApp").exists);
+  }
+}
+
+// A key without its values renders no message: a failed write is reported, and a key
+// the call created is removed again.
+TEST_F(EventKeyTest, FailedValueWritesAreReported) {
+  struct Case {
+    const char* what;
+    bool existed;
+    int failures;  // of the two writes, from the first
+  };
+  for (Case c : {Case{"new key, first write", false, 1}, Case{"new key, both writes", false, 2},
+                 Case{"existing key, first write", true, 1}}) {
+    SCOPED_TRACE(c.what);
+    qvsim::reset();
+    if (c.existed) {
+      ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
+    }
+    qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures);
+    EXPECT_EQ(create("QvApp", "C:\\new.dll"), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(check("QvApp"), c.existed ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(qvsim::open_registry_keys(), 0);
+  }
+}
+
+TEST_F(EventKeyTest, MessageFilePathOfUpTo259CharactersIsStoredWhole) {
+  struct Case {
+    size_t given;
+    size_t stored;
+  };
+  for (Case c : {Case{259, 259}, Case{260, 259}, Case{300, 259}, Case{1, 1}}) {
+    SCOPED_TRACE(c.given);
+    std::string path(c.given, 'p');
+    path.back() = 'z';
+    ASSERT_EQ(create("QvApp", path), 0);
+    std::optional<qvsim::RegistryValueView> file = value(source_key("QvApp"), "EventMessageFile");
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->data.size(), c.stored + 1);
+    EXPECT_EQ(file->data, sz(path.substr(0, c.stored)));
+  }
+}
+
+TEST_F(EventKeyTest, LongSourceNamesReachTheRegistryWhole) {
+  struct Case {
+    size_t chars;    // as given
+    double created;  // the registry refuses names over 255 characters
+  };
+  for (Case c : {Case{204, 0}, Case{205, 0}, Case{255, 0}, Case{256, ERROR_INVALID_PARAMETER},
+                 Case{259, ERROR_INVALID_PARAMETER}, Case{300, ERROR_INVALID_PARAMETER}}) {
+    SCOPED_TRACE(c.chars);
+    qvsim::reset();
+    std::string source(c.chars, 's');
+    source.front() = 'Q';
+    source.back() = 'z';  // lost if the name were cut
+    EXPECT_EQ(create(source, "C:\\quorvel.dll"), c.created);
+    double present = c.created == 0 ? 0 : ERR_KEY_FAILED;
+    EXPECT_EQ(check(source), present);
+    if (c.created == 0) {
+      EXPECT_EQ(qvsim::registry_key(kApplication).subkeys, std::vector<std::string>{source});
+    } else {
+      EXPECT_TRUE(qvsim::registry_key(kApplication).subkeys.empty());
+    }
+    EXPECT_EQ(remove(source), present);
+    EXPECT_EQ(check(source), ERR_KEY_FAILED);
+  }
+}
+
+TEST_F(EventKeyTest, DeletingAKeyWithSubkeysFails) {
+  ASSERT_EQ(create("QvApp\\Sub", "C:\\quorvel.dll"), 0);
+  EXPECT_EQ(remove("QvApp"), ERR_KEY_FAILED);
+  EXPECT_EQ(remove("QvApp\\Sub"), 0);
+  EXPECT_EQ(remove("QvApp"), 0);
+}
+
+TEST_F(EventKeyTest, RegistryFailuresLeaveTheLastErrorAlone) {
+  SetLastError(1234);
+  EXPECT_EQ(check("Nobody"), ERR_KEY_FAILED);
+  EXPECT_EQ(remove("Nobody"), ERR_KEY_FAILED);
+  qvsim::set_admin(false);
+  EXPECT_EQ(create("Nobody", "C:\\quorvel.dll"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetLastError(), 1234u);
+}
+
+// Events go to the log whose key holds the source's key; to Application otherwise.
+TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
+  struct Case {
+    const char* key;  // under the EventLog key; null for none
+    const char* log;
+  };
+  for (Case c : {Case{"System\\QvDriver", "System"}, Case{"Application\\QvDriver", "Application"},
+                 Case{"SECURITY\\qvdriver", "Security"}, Case{nullptr, "Application"}}) {
+    SCOPED_TRACE(c.log);
+    qvsim::reset();
+    if (c.key != nullptr) {
+      HKEY key = nullptr;
+      std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + std::string(c.key);
+      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr),
+                ERROR_SUCCESS);
+      RegCloseKey(key);
+    }
+    double handle = run(QVREGEVENTSOURCE, {xpp::Value::str(""), xpp::Value::str("QvDriver")});
+    ASSERT_GT(handle, 0);
+    xpp::CallResult written =
+        xpp::call(QVREPORTEVENT, {xpp::Value::num(handle), xpp::Value::num(4), xpp::Value::num(1),
+                                  xpp::Value::str("started")});
+    EXPECT_TRUE(written.value.logical);
+    for (const char* log : {"Application", "System", "Security"})
+      EXPECT_EQ(qvsim::log_records(log).size(), std::strcmp(log, c.log) == 0 ? 1u : 0u) << log;
+    EXPECT_TRUE(xpp::call(QVDEREGEVENTSOURCE, {xpp::Value::num(handle)}).value.logical);
+  }
+}
+
+TEST_F(EventKeyTest, ThreadsWorkOnTheirOwnKeys) {
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &failures] {
+      std::string source = "QvThread" + std::to_string(t);
+      for (int i = 0; i < 20; ++i) {
+        failures[t] += create(source, "C:\\quorvel.dll") != 0;
+        failures[t] += check(source) != 0;
+        failures[t] += remove(source) != 0;
+        failures[t] += check(source) != ERR_KEY_FAILED;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
+  EXPECT_TRUE(qvsim::registry_key(kApplication).subkeys.empty());
+  EXPECT_EQ(qvsim::open_registry_keys(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// The event source's registry key: created with the message file and the event types the
+// source writes, tested for and deleted. The registry's own code is the outcome; nothing
+// is left as the thread's last error.
+#include <stdio.h>
+
+#include "host/exports.h"
+#include "host/frame.h"
+
+namespace {
+
+#define EVENT_SOURCE_KEY_PREFIX "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
+constexpr char kEventSourceKeyFormat[] = EVENT_SOURCE_KEY_PREFIX "%s";
+constexpr size_t kKeyPrefixChars = sizeof EVENT_SOURCE_KEY_PREFIX - 1;
+static_assert(kKeyPrefixChars == 55);
+
+// Room for the prefix and any name a fetch can give (259 characters and the terminator):
+// the whole name always reaches the registry, whose own limits decide about it.
+constexpr size_t kKeyPathBytes = kKeyPrefixChars + MAX_NAME_BYTES;
+
+// Error, warning and information events.
+constexpr DWORD kTypesSupported =
+    EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+
+void format_key_path(char (&path)[kKeyPathBytes], const char* source) {
+  memset(path, 0, sizeof path);
+  snprintf(path, sizeof path, kEventSourceKeyFormat, source);
+}
+
+}  // namespace
+
+QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
+  char source[MAX_NAME_BYTES];
+  if (qv::fetch_name(pl, 1, source) == 0) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return;
+  }
+  char message_file[MAX_NAME_BYTES];
+  XppUlong message_file_chars = qv::fetch_name(pl, 2, message_file);
+  if (message_file_chars == 0) {
+    _retnl(pl, ERR_MISSING_SECOND);
+    return;
+  }
+  char path[kKeyPathBytes];
+  format_key_path(path, source);
+
+  char no_class[1] = "";
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  LSTATUS created = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, no_class, REG_OPTION_VOLATILE,
+                                    KEY_ALL_ACCESS, nullptr, &key, &disposition);
+  if (created != ERROR_SUCCESS) {
+    _retnl(pl, created);
+    return;
+  }
+  // Both values are written; a key without them renders no message, so the first failed
+  // write is the outcome, and a key this call created is not left behind half made.
+  DWORD types = kTypesSupported;
+  LSTATUS written = RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&types), sizeof types);
+  LSTATUS file_written =
+      RegSetValueExA(key, "EventMessageFile", 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(message_file), message_file_chars + 1);
+  if (written == ERROR_SUCCESS) written = file_written;
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY)
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+  _retnl(pl, written);
+}
+
+QV_EXPORT QVDELEVENTKEY(XppParamList pl) {
+  char source[MAX_NAME_BYTES];
+  if (qv::fetch_name(pl, 1, source) == 0) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return;
+  }
+  char path[kKeyPathBytes];
+  format_key_path(path, source);
+  _retnl(pl, RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 0 : ERR_KEY_FAILED);
+}
+
+QV_EXPORT QVCHECKEVENTKEY(XppParamList pl) {
+  char source[MAX_NAME_BYTES];
+  if (qv::fetch_name(pl, 1, source) == 0) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return;
+  }
+  char path[kKeyPathBytes];
+  format_key_path(path, source);
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    _retnl(pl, ERR_KEY_FAILED);
+    return;
+  }
+  RegCloseKey(key);
+  _retnl(pl, 0);
+}
