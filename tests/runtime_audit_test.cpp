@@ -1,0 +1,198 @@
+// The stand-in run-time: its operations as the library relies on them, and its audit,
+// which must catch an export that breaks the rules.
+#include <cstring>
+
+#include "sim_fixture.h"
+
+namespace {
+
+using xpp::Value;
+
+// Exports that break one rule each.
+void XPP_CDECL sets_no_result(XppParamList) {}
+void XPP_CDECL sets_two_results(XppParamList pl) {
+  _retnl(pl, 1);
+  _retl(pl, 1);
+}
+void XPP_CDECL leaks_a_container(XppParamList pl) {
+  _conNew(nullptr);
+  _retnl(pl, 0);
+}
+void XPP_CDECL uses_a_released_container(XppParamList pl) {
+  ContainerHandle con = _conNew(nullptr);
+  _conRelease(con);
+  _conPutNL(con, 5);
+  _retnl(pl, 0);
+}
+void XPP_CDECL releases_twice(XppParamList pl) {
+  ContainerHandle con = _conNew(nullptr);
+  _conRelease(con);
+  _conRelease(con);
+  _retnl(pl, 0);
+}
+void XPP_CDECL stores_into_a_value_parameter(XppParamList pl) {
+  _stornl(7, pl, 1);
+  _retnl(pl, 0);
+}
+void XPP_CDECL puts_past_the_array(XppParamList pl) {
+  ContainerHandle array = _conNewArray(1, 2);
+  ContainerHandle con = _conPutNL(_conNew(nullptr), 1);
+  _conArrayPut(array, con, 3, 0);
+  _conReturn(pl, array);
+  _conRelease(con);
+  _conRelease(array);
+}
+
+TEST(RuntimeAudit, CatchesEachBrokenRule) {
+  struct Case {
+    const char* what;
+    xpp::ExportFn fn;
+  } cases[] = {
+      {"no result", sets_no_result},
+      {"two results", sets_two_results},
+      {"container not released", leaks_a_container},
+      {"use after release", uses_a_released_container},
+      {"double release", releases_twice},
+      {"store into a by-value parameter", stores_into_a_value_parameter},
+      {"array element out of range", puts_past_the_array},
+  };
+  for (const Case& c : cases) {
+    Value v = Value::num(1);
+    EXPECT_FALSE(xpp::call(c.fn, {v}).violations.empty()) << c.what;
+  }
+  EXPECT_EQ(xpp::live_containers(), 0);
+}
+
+// A well-behaved export builds an array and returns it.
+void XPP_CDECL returns_an_array(XppParamList pl) {
+  ContainerHandle array = _conNewArray(1, 3);
+  ContainerHandle con = _conNew(nullptr);
+  if (array == nullptr || con == nullptr) {
+    if (array) _conRelease(array);
+    if (con) _conRelease(con);
+    _retnl(pl, -1);
+    return;
+  }
+  _conArrayPut(array, _conPutNL(con, -5), 1, 0);
+  _conArrayPut(array, _conPutC(con, "x"), 2, 0);
+  _conReturn(pl, array);
+  _conRelease(con);
+  _conRelease(array);
+}
+
+TEST(RuntimeAudit, ReturnedArraySurvivesItsRelease) {
+  xpp::CallResult r = xpp::call(returns_an_array, {});
+  EXPECT_TRUE(r.violations.empty());
+  EXPECT_EQ(r.value, Value::array({Value::num(-5), Value::str("x"), Value::nil()}));
+}
+
+TEST(RuntimeAudit, ContainerCreationCanBeMadeToFail) {
+  xpp::fail_con_new(1);
+  EXPECT_EQ(xpp::call(returns_an_array, {}).value, Value::num(-1));
+  xpp::fail_con_new_array(1);
+  EXPECT_EQ(xpp::call(returns_an_array, {}).value, Value::num(-1));
+  EXPECT_TRUE(xpp::call(returns_an_array, {}).value.is_array());
+  EXPECT_EQ(xpp::live_containers(), 0);
+}
+
+XppLong parnl_result;
+void XPP_CDECL fetch_number(XppParamList pl) {
+  parnl_result = _parnl(pl, 1);
+  _retnl(pl, 0);
+}
+
+TEST(RuntimeParnl, TruncatesAndWrapsModulo2To32) {
+  struct Case {
+    Value in;
+    XppLong out;
+  } cases[] = {
+      {Value::num(1.5), 1},
+      {Value::num(-1.5), -1},
+      {Value::num(4294967295.0), -1},
+      {Value::num(4294967296.0), 0},
+      {Value::num(2147483648.0), -2147483647 - 1},
+      {Value::num(-2147483649.0), 2147483647},
+      {Value::num(70000), 70000},
+      {Value::str("12"), 0},
+      {Value::boolean(true), 0},
+      {Value::nil(), 0},
+  };
+  for (const Case& c : cases) {
+    parnl_result = 12345;
+    xpp::call(fetch_number, {c.in});
+    EXPECT_EQ(parnl_result, c.out) << xpp::to_literal(c.in);
+  }
+}
+
+XppUlong partype_result;
+void XPP_CDECL fetch_type(XppParamList pl) {
+  partype_result = _partype(pl, 1);
+  _retnl(pl, 0);
+}
+
+TEST(RuntimePartype, OnlyCharacterValuesCarryTheCharacterMask) {
+  struct Case {
+    Value in;
+    bool character;
+  } cases[] = {
+      {Value::str("a"), true}, {Value::str(""), true},        {Value::num(1), false},
+      {Value::nil(), false},   {Value::boolean(true), false}, {Value::array({}), false},
+  };
+  for (const Case& c : cases) {
+    Value var = c.in;
+    xpp::call(fetch_type, {c.in});
+    EXPECT_EQ((partype_result & XPP_CHARACTER_MASK) != 0, c.character) << xpp::to_literal(c.in);
+    EXPECT_EQ(partype_result & XPP_REFERENCE, 0u);
+    xpp::call(fetch_type, {xpp::by_ref(var)});
+    EXPECT_EQ((partype_result & XPP_CHARACTER_MASK) != 0, c.character);
+    EXPECT_NE(partype_result & XPP_REFERENCE, 0u);
+  }
+  xpp::call(fetch_type, {xpp::absent()});
+  EXPECT_EQ(partype_result, XPP_UNDEF);
+}
+
+char parc_buffer[16];
+XppUlong parc_count;
+void XPP_CDECL fetch_text_into_8(XppParamList pl) {
+  std::memset(parc_buffer, '#', sizeof parc_buffer);
+  parc_count = _parc(parc_buffer, 8, pl, 1);
+  _retnl(pl, 0);
+}
+
+TEST(RuntimeParc, CutsToTheSizeAndNeverWritesBeyondIt) {
+  struct Case {
+    Value in;
+    XppUlong count;
+    const char* text;
+  } cases[] = {
+      {Value::str("abc"), 3, "abc"},
+      {Value::str("1234567"), 7, "1234567"},
+      {Value::str("123456789"), 7, "1234567"},
+      {Value::str(""), 0, nullptr},
+      {Value::num(5), 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    xpp::call(fetch_text_into_8, {c.in});
+    EXPECT_EQ(parc_count, c.count);
+    if (c.text != nullptr) {
+      EXPECT_STREQ(parc_buffer, c.text);
+    }
+    for (size_t i = 8; i < sizeof parc_buffer; ++i) EXPECT_EQ(parc_buffer[i], '#');
+  }
+}
+
+void XPP_CDECL store_both(XppParamList pl) {
+  _stornl(-7, pl, 1);
+  _storc("text", pl, 2);
+  _retnl(pl, 0);
+}
+
+TEST(RuntimeStore, ReachesTheCallersVariables) {
+  Value a = Value::str("old");
+  Value b = Value::nil();
+  EXPECT_TRUE(xpp::call(store_both, {xpp::by_ref(a), xpp::by_ref(b)}).violations.empty());
+  EXPECT_EQ(a, Value::num(-7));
+  EXPECT_EQ(b, Value::str("text"));
+}
+
+}  // namespace
