@@ -6,6 +6,8 @@
 #   (__parc, ...) through an import library made here with dlltool from exports/xpprt1.def.
 # - libgcc, libstdc++ and winpthread are linked statically (see the toolchain file), so the
 #   DLL imports only from XPPRT1.dll and the system's KERNEL32, ADVAPI32 and msvcrt.
+# - No time stamp (toolchain file), no build paths, no symbol table: a build elsewhere
+#   gives the same bytes.
 # - quorvel.lib, the import library for linking an Xbase++ application, comes from the
 #   linker, made from the same module definition.
 set(QV_MODULE_DEF ${PROJECT_SOURCE_DIR}/exports/quorvel.def)
@@ -51,5 +53,7 @@ set_target_properties(quorvel PROPERTIES
   PREFIX ""
   IMPORT_PREFIX ""
   IMPORT_SUFFIX ".lib")
+# Stripped: the symbol table would carry the names of the objects' files, and the debug
+# sections come only from the static run-time libraries.
 target_link_options(quorvel PRIVATE -Wl,--whole-archive $<TARGET_FILE:quorvel_core>
-                    -Wl,--no-whole-archive)
+                    -Wl,--no-whole-archive -s)

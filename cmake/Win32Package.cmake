@@ -6,9 +6,16 @@
 install(TARGETS quorvel
         RUNTIME DESTINATION . COMPONENT sdk
         ARCHIVE DESTINATION . COMPONENT sdk)
-install(FILES ${PROJECT_SOURCE_DIR}/sdk/quorvel.ch ${PROJECT_SOURCE_DIR}/sdk/evdemo.prg
-              ${PROJECT_SOURCE_DIR}/sdk/README.txt
-        DESTINATION . COMPONENT sdk)
+# The text files with Windows line ends.
+foreach(file quorvel.ch evdemo.prg README.txt)
+  set(source ${PROJECT_SOURCE_DIR}/sdk/${file})
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${CMAKE_BINARY_DIR}/sdk/${file} "${text}")
+  install(FILES ${CMAKE_BINARY_DIR}/sdk/${file} DESTINATION . COMPONENT sdk)
+endforeach()
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quorvel)
