@@ -193,7 +193,7 @@ void check_account_lookup() {
         "an unknown account fails with 1332, got " + std::to_string(error));
 }
 
-// FormatMessageA as the library calls it; the text, or nullopt-like empty with found false.
+// FormatMessageA as the library calls it: true with the text, false when it has none.
 bool system_text(DWORD code, std::string* text) {
   char buffer[256];
   std::memset(buffer, 0x55, sizeof buffer);
