@@ -122,9 +122,12 @@ XppLong to_long(double n) {
 
 }  // namespace
 
+// The operations keep the visibility of their declarations in host/xpp_api.h. On Windows
+// they are exported by the module definition under their decorated names (__parc, ...),
+// not by dllexport, which would export the undecorated ones as well.
 extern "C" {
 
-XPPRT_API XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl, XppUlong index) {
+XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl, XppUlong index) {
   XppParamList_* call = checked(pl, "_parc");
   if (call == nullptr) return 0;
   if (buffer == nullptr && size > 0) {
@@ -140,7 +143,7 @@ XPPRT_API XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl,
   return static_cast<XppUlong>(n);
 }
 
-XPPRT_API XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index) {
+XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index) {
   XppParamList_* call = checked(pl, "_parclen");
   if (call == nullptr) return 0;
   const Param* p = param_at(call, index);
@@ -148,14 +151,14 @@ XPPRT_API XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index) {
                                                   : 0;
 }
 
-XPPRT_API XppLong XPP_CDECL _parnl(XppParamList pl, XppUlong index) {
+XppLong XPP_CDECL _parnl(XppParamList pl, XppUlong index) {
   XppParamList_* call = checked(pl, "_parnl");
   if (call == nullptr) return 0;
   const Param* p = param_at(call, index);
   return p != nullptr && p->value->is_number() ? to_long(p->value->number) : 0;
 }
 
-XPPRT_API XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
+XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
   XppParamList_* call = checked(pl, "_partype");
   if (call == nullptr) return XPP_UNDEF;
   const Param* p = param_at(call, index);
@@ -176,15 +179,15 @@ XPPRT_API XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
   return word;
 }
 
-XPPRT_API void XPP_CDECL _retnl(XppParamList pl, XppLong value) {
+void XPP_CDECL _retnl(XppParamList pl, XppLong value) {
   if (XppParamList_* call = checked(pl, "_retnl")) set_result(call, Value::num(value));
 }
 
-XPPRT_API void XPP_CDECL _retl(XppParamList pl, XppLong value) {
+void XPP_CDECL _retl(XppParamList pl, XppLong value) {
   if (XppParamList_* call = checked(pl, "_retl")) set_result(call, Value::boolean(value != 0));
 }
 
-XPPRT_API void XPP_CDECL _retc(XppParamList pl, const char* text) {
+void XPP_CDECL _retc(XppParamList pl, const char* text) {
   XppParamList_* call = checked(pl, "_retc");
   if (call == nullptr) return;
   if (text == nullptr) {
@@ -205,14 +208,14 @@ static Value* store_target(XppParamList pl, XppUlong index, const char* op) {
   return call->params[index - 1].value;
 }
 
-XPPRT_API XppLong XPP_CDECL _stornl(XppLong value, XppParamList pl, XppUlong index) {
+XppLong XPP_CDECL _stornl(XppLong value, XppParamList pl, XppUlong index) {
   Value* target = store_target(pl, index, "_stornl");
   if (target == nullptr) return 0;
   *target = Value::num(value);
   return 1;
 }
 
-XPPRT_API XppLong XPP_CDECL _storc(const char* text, XppParamList pl, XppUlong index) {
+XppLong XPP_CDECL _storc(const char* text, XppParamList pl, XppUlong index) {
   Value* target = store_target(pl, index, "_storc");
   if (target == nullptr) return 0;
   if (text == nullptr) {
@@ -223,7 +226,7 @@ XPPRT_API XppLong XPP_CDECL _storc(const char* text, XppParamList pl, XppUlong i
   return 1;
 }
 
-XPPRT_API ContainerHandle XPP_CDECL _conNewArray(XppUlong dimensions, XppUlong count) {
+ContainerHandle XPP_CDECL _conNewArray(XppUlong dimensions, XppUlong count) {
   if (dimensions != 1) {
     violation(nullptr, "_conNewArray: only one-dimensional arrays are created here");
     return nullptr;
@@ -232,13 +235,13 @@ XPPRT_API ContainerHandle XPP_CDECL _conNewArray(XppUlong dimensions, XppUlong c
   return new_container(Value::array(std::vector<Value>(count)));
 }
 
-XPPRT_API ContainerHandle XPP_CDECL _conNew(ContainerHandle none) {
+ContainerHandle XPP_CDECL _conNew(ContainerHandle none) {
   if (none != nullptr) violation(nullptr, "_conNew: argument is not null");
   if (take_failure(con_new_failures)) return nullptr;
   return new_container(Value::nil());
 }
 
-XPPRT_API ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value) {
+ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value) {
   std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conPutNL");
   if (c == nullptr) return nullptr;
@@ -246,7 +249,7 @@ XPPRT_API ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value
   return con;
 }
 
-XPPRT_API ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const char* text) {
+ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const char* text) {
   std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conPutC");
   if (c == nullptr) return nullptr;
@@ -258,8 +261,8 @@ XPPRT_API ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const char* te
   return con;
 }
 
-XPPRT_API XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUlong index,
-                                         XppUlong closing) {
+XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUlong index,
+                               XppUlong closing) {
   std::lock_guard<std::mutex> guard(containers_lock());
   if (closing != 0) violation(nullptr, "_conArrayPut: index list not closed by 0");
   Container* a = live_container(array, "_conArrayPut");
@@ -273,7 +276,7 @@ XPPRT_API XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle 
   return 1;
 }
 
-XPPRT_API XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
+XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
   XppParamList_* call = checked(pl, "_conReturn");
   if (call == nullptr) return 0;
   std::lock_guard<std::mutex> guard(containers_lock());
@@ -283,7 +286,7 @@ XPPRT_API XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
   return 1;
 }
 
-XPPRT_API XppLong XPP_CDECL _conRelease(ContainerHandle con) {
+XppLong XPP_CDECL _conRelease(ContainerHandle con) {
   std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conRelease");
   if (c == nullptr) return 0;

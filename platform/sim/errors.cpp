@@ -5,34 +5,17 @@
 
 #include "qvsim/control.h"
 #include "sim_state.h"
+#include "system_messages.h"
 
 namespace {
 
 thread_local DWORD last_error = 0;
 
-// Windows' own English texts (US English system messages).
+// The texts a fresh simulation starts with (system_messages.h).
 std::map<DWORD, std::string> default_messages() {
-  return {
-      {0, "The operation completed successfully."},
-      {2, "The system cannot find the file specified."},
-      {3, "The system cannot find the path specified."},
-      {5, "Access is denied."},
-      {6, "The handle is invalid."},
-      {8, "Not enough memory resources are available to process this command."},
-      {38, "Reached the end of the file."},
-      {87, "The parameter is incorrect."},
-      {122, "The data area passed to a system call is too small."},
-      {123, "The filename, directory name, or volume label syntax is incorrect."},
-      {183, "Cannot create a file when that file already exists."},
-      {234, "More data is available."},
-      {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
-      {1332, "No mapping between account names and security IDs was done."},
-      {1500, "The event log file is corrupted."},
-      {1501, "No event log file could be opened, so the event logging service did not start."},
-      {1502, "The event log file is full."},
-      {1503, "The event log file has changed between read operations."},
-      {1722, "The RPC server is unavailable."},
-  };
+  std::map<DWORD, std::string> table;
+  for (const qvsim::SystemMessage& m : qvsim::kSystemMessages) table[m.code] = m.text;
+  return table;
 }
 
 std::map<DWORD, std::string>& messages() {

@@ -1,0 +1,36 @@
+//////////////////////////////////////////////////////////////////////////////
+//
+//  quorvel.ch
+//
+//  Constants for Xbase++ programs that call quorvel.dll, the Windows event
+//  log library:  #include "quorvel.ch"
+//
+//////////////////////////////////////////////////////////////////////////////
+
+#ifndef _QUORVEL_CH
+#define _QUORVEL_CH
+
+// Status codes: the numeric result of a refused or failed call. They are
+// always negative; a handle is positive, and 0 is a failed open.
+#define ERR_MISSING_FIRST          -1000   // handle 0, or no source name
+#define ERR_MISSING_SECOND         -1001   // no name or file path
+#define ERR_MISSING_TEXT           -1003   // the message text is not a string
+#define ERR_READ_FAILED            -1100   // QVREADEVENTLOG: nothing read (end of log: error 38)
+#define ERR_NO_ARRAY               -1101   // QVREADEVENTLOG: the result array was not created
+#define ERR_KEY_FAILED             -1102   // registry key not deleted, or missing
+
+// Event types for QVREPORTEVENT (parameter 2).
+#define EVENTLOG_ERROR_TYPE            1
+#define EVENTLOG_WARNING_TYPE          2
+#define EVENTLOG_INFORMATION_TYPE      4
+#define EVENTLOG_AUDIT_SUCCESS         8
+#define EVENTLOG_AUDIT_FAILURE        16
+
+// Read flags for QVREADEVENTLOG (parameter 2), added together: one of
+// SEQUENTIAL and SEEK, one of FORWARDS and BACKWARDS. 0 means SEEK + FORWARDS.
+#define EVENTLOG_SEQUENTIAL_READ       1
+#define EVENTLOG_SEEK_READ             2
+#define EVENTLOG_FORWARDS_READ         4
+#define EVENTLOG_BACKWARDS_READ        8
+
+#endif

@@ -1,0 +1,75 @@
+# Runs a program of the win32 build under Wine, in a private prefix.
+#
+#   -DMODE=boot                      create or update the prefix (first start: wineboot)
+#   -DMODE=run -DPROGRAM=X.exe       run it; its exit status is the test's
+#   -DMODE=golden -DPROGRAM=qvcall.exe -DSCRIPT=NAME.qv -DEXPECTED=NAME.out
+#                 -DWINE_EXPECTED=NAME.wine.out
+#                                    run the script; compare with NAME.wine.out where it
+#                                    exists, else NAME.out
+#   -DWINEPREFIX=DIR                 the prefix (in the build tree)
+#
+# Without Wine the test fails when CI=true and is reported skipped otherwise.
+cmake_minimum_required(VERSION 3.25)
+find_program(WINE NAMES wine)
+if(NOT WINE)
+  if("$ENV{CI}" STREQUAL "true")
+    message(FATAL_ERROR "wine is not installed: the Windows tests cannot run (CI=true)")
+  endif()
+  message(STATUS "SKIPPED: wine is not installed, so this Windows test did not run")
+  return()
+endif()
+
+set(ENV{WINEPREFIX} "${WINEPREFIX}")
+set(ENV{WINEDEBUG} "-all")
+# No Mono or Gecko installer on the first start.
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+if("$ENV{TZ}" STREQUAL "")
+  set(ENV{TZ} "UTC0")
+endif()
+
+if(MODE STREQUAL "boot")
+  # The first start of a new prefix takes a while (about 15 to 60 seconds).
+  execute_process(COMMAND ${WINE} wineboot --init RESULT_VARIABLE status
+                  OUTPUT_VARIABLE output ERROR_VARIABLE output TIMEOUT 280)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "wineboot failed (${status}):\n${output}")
+  endif()
+  message(STATUS "Wine prefix ready: ${WINEPREFIX}")
+  return()
+endif()
+
+if(MODE STREQUAL "run")
+  get_filename_component(dir ${PROGRAM} DIRECTORY)
+  execute_process(COMMAND ${WINE} ${PROGRAM} WORKING_DIRECTORY ${dir} RESULT_VARIABLE status
+                  OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 150)
+  string(REPLACE "\r\n" "\n" output "${output}")
+  message("${output}")
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${PROGRAM} exited with ${status}\n${errors}")
+  endif()
+  return()
+endif()
+
+if(MODE STREQUAL "golden")
+  # The script by its plain name from its own folder: no Unix path reaches the program.
+  get_filename_component(dir ${SCRIPT} DIRECTORY)
+  get_filename_component(file ${SCRIPT} NAME)
+  execute_process(COMMAND ${WINE} ${PROGRAM} ${file} WORKING_DIRECTORY ${dir}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE actual ERROR_VARIABLE errors
+                  TIMEOUT 150)
+  if(EXISTS ${WINE_EXPECTED})
+    set(EXPECTED ${WINE_EXPECTED})
+  endif()
+  file(READ ${EXPECTED} expected)
+  string(REPLACE "\r\n" "\n" actual "${actual}")
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "qvcall.exe exited with ${status}:\n${errors}")
+  endif()
+  if(NOT actual STREQUAL expected)
+    message(FATAL_ERROR
+            "output differs from ${EXPECTED}\n--- expected\n${expected}--- actual\n${actual}")
+  endif()
+  return()
+endif()
+
+message(FATAL_ERROR "unknown MODE '${MODE}'")
