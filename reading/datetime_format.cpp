@@ -32,6 +32,11 @@ class Output {
   void text(const char* s) {
     while (*s != '\0' && !full()) buffer_[length_++] = *s++;
   }
+  // Two digits, for fields of 0-99.
+  void two(int32_t value) {
+    put(static_cast<char>('0' + value / 10 % 10));
+    put(static_cast<char>('0' + value % 10));
+  }
   // Decimal, at least `width` digits with leading zeros.
   void number(int64_t value, int width) {
     if (value < 0) {
@@ -75,19 +80,19 @@ void convert(Output& out, char letter, const LocalTime& t, const char* zone_name
     case 'c':
       return expand(out, "%a %b %d %H:%M:%S %Y", t, zone_name);
     case 'd':
-      return out.number(t.day, 2);
+      return out.two(t.day);
     case 'D':
       return expand(out, "%m/%d/%y", t, zone_name);
     case 'H':
-      return out.number(t.hour, 2);
+      return out.two(t.hour);
     case 'I':
-      return out.number(t.hour % 12 == 0 ? 12 : t.hour % 12, 2);
+      return out.two(t.hour % 12 == 0 ? 12 : t.hour % 12);
     case 'j':
       return out.number(t.yearday + 1, 3);
     case 'm':
-      return out.number(t.month + 1, 2);
+      return out.two(t.month + 1);
     case 'M':
-      return out.number(t.minute, 2);
+      return out.two(t.minute);
     case 'n':
       return out.put('\n');
     case 'p':
@@ -95,23 +100,23 @@ void convert(Output& out, char letter, const LocalTime& t, const char* zone_name
     case 'r':
       return expand(out, "%I:%M:%S %p", t, zone_name);
     case 'S':
-      return out.number(t.second, 2);
+      return out.two(t.second);
     case 't':
       return out.put('\t');
     case 'T':
     case 'X':
       return expand(out, "%H:%M:%S", t, zone_name);
     case 'U':
-      return out.number((t.yearday + 7 - t.weekday) / 7, 2);
+      return out.two((t.yearday + 7 - t.weekday) / 7);
     case 'w':
       return out.number(t.weekday, 1);
     // Weeks begin on Monday: the weekday counted from Monday is (weekday + 6) mod 7.
     case 'W':
-      return out.number((t.yearday + 7 - (t.weekday + 6) % 7) / 7, 2);
+      return out.two((t.yearday + 7 - (t.weekday + 6) % 7) / 7);
     case 'x':
       return expand(out, "%a %b %d, %Y", t, zone_name);
     case 'y':
-      return out.number((static_cast<int64_t>(t.year) % 100 + 100) % 100, 2);
+      return out.two((t.year % 100 + 100) % 100);
     case 'Y':
       return out.number(static_cast<int64_t>(t.year) + 1900, 1);
     case 'Z':
