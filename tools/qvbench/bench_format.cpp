@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "host/exports.h"
+#include "reading/datetime_format.h"
+#include "reading/local_time.h"
+#include "reading/time_zone.h"
 #include "xpprt/host.h"
 
 namespace {
@@ -78,6 +81,21 @@ void quorvel(benchmark::State& state, const char* format) {
   }
 }
 
+// The library's own work without the run-time's call: local time and expansion.
+void core(benchmark::State& state, const char* format) {
+  if (!zone_set(state)) return;
+  const qv::TimeZone& zone = qv::process_zone();
+  const std::vector<uint32_t>& times = random_times();
+  size_t i = 0;
+  char text[qv::kFormatResultBytes];
+  for (auto _ : state) {
+    const qv::LocalTime t = qv::to_local_time(times[i++ & (kTimes - 1)], zone);
+    benchmark::DoNotOptimize(
+        qv::expand_datetime_format(format, t, t.daylight ? zone.dst_name : zone.std_name, text));
+    benchmark::ClobberMemory();
+  }
+}
+
 void glibc(benchmark::State& state, const char* format) {
   if (!zone_set(state)) return;
   tzset();
@@ -99,5 +117,7 @@ void glibc(benchmark::State& state, const char* format) {
 // locale pads the day with a blank, so the composite is written out).
 BENCHMARK_CAPTURE(quorvel, default, nullptr)->Name("format/quorvel/default");
 BENCHMARK_CAPTURE(quorvel, c, "%c")->Name("format/quorvel/c");
+BENCHMARK_CAPTURE(core, default, "%Y%m%d")->Name("format/quorvel_core/default");
+BENCHMARK_CAPTURE(core, c, "%c")->Name("format/quorvel_core/c");
 BENCHMARK_CAPTURE(glibc, default, "%Y%m%d")->Name("format/glibc/default");
 BENCHMARK_CAPTURE(glibc, c, "%a %b %d %H:%M:%S %Y")->Name("format/glibc/c");
