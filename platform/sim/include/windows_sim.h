@@ -204,6 +204,16 @@ WINBASEAPI LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, 
 WINBASEAPI BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 WINBASEAPI DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInformation);
 
+// kernel32: code pages.
+#define CP_ACP 0
+typedef unsigned int UINT;
+typedef const WCHAR* LPCWCH;
+typedef const CHAR* LPCCH;
+typedef BOOL* LPBOOL;
+WINBASEAPI int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr,
+                                          int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
+                                          LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);
+
 // advapi32: accounts.
 WINBASEAPI BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer);
 WINBASEAPI BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid,

@@ -1,0 +1,33 @@
+// QVFORMATDATETIME: a time stamp as local-time text in a format of the caller's.
+#include <string.h>
+
+#include "host/exports.h"
+#include "reading/datetime_format.h"
+#include "reading/local_time.h"
+#include "reading/time_zone.h"
+
+namespace {
+
+constexpr size_t kFormatBytes = 126;
+constexpr char kDefaultFormat[] = "%Y%m%d";
+
+}  // namespace
+
+QV_EXPORT QVFORMATDATETIME(XppParamList pl) {
+  // The 32 bits of the number, read as unsigned: negative numbers are after 2038-01-19.
+  const uint32_t seconds = static_cast<uint32_t>(_parnl(pl, 1));
+  if (seconds == 0) {
+    _retc(pl, "");
+    return;
+  }
+
+  char format[kFormatBytes];
+  memset(format, 0, sizeof format);
+  const char* used = _parc(format, sizeof format, pl, 2) > 0 ? format : kDefaultFormat;
+
+  const qv::TimeZone& zone = qv::process_zone();
+  const qv::LocalTime local = qv::to_local_time(seconds, zone);
+  char result[qv::kFormatResultBytes];
+  qv::expand_datetime_format(used, local, local.daylight ? zone.dst_name : zone.std_name, result);
+  _retc(pl, result);
+}

@@ -1,0 +1,59 @@
+// Time zones of the local-time conversion: the POSIX TZ form, the system's setting, and the
+// zone of this process (TZ as it stood at load, else the system's setting queried once).
+#ifndef QUORVEL_READING_TIME_ZONE_H
+#define QUORVEL_READING_TIME_ZONE_H
+
+#include <stdint.h>
+
+#include "platform/qv_windows.h"
+
+namespace qv {
+
+// Longest zone name kept (what %Z can give).
+constexpr int kZoneNameMax = 128;
+
+// When daylight time starts or ends: a day of the year and a local time on it.
+struct ZoneRule {
+  enum Kind : uint8_t {
+    kJulian,     // Jn: day 1-365, 29 February never counted
+    kYearDay,    // n: day 0-365, 29 February counted
+    kMonthWeek,  // Mm.w.d: weekday d (0 Sunday) of week w (5: the last) of month m
+  };
+  Kind kind = kMonthWeek;
+  int16_t day = 0;      // kJulian, kYearDay
+  uint8_t month = 0;    // kMonthWeek: 1-12
+  uint8_t week = 0;     // kMonthWeek: 1-5
+  uint8_t weekday = 0;  // kMonthWeek: 0-6
+  int32_t time = 0;     // seconds after local midnight of that day, -167 h to +167 h
+};
+
+struct TimeZone {
+  int32_t std_offset = 0;  // seconds east of UTC in standard time
+  int32_t dst_offset = 0;  // seconds east of UTC in daylight time
+  bool has_daylight = false;
+  ZoneRule start;  // daylight time begins, in standard time
+  ZoneRule end;    // daylight time ends, in daylight time
+  char std_name[kZoneNameMax + 1] = {};
+  char dst_name[kZoneNameMax + 1] = {};
+};
+
+// Parses a POSIX TZ value (std offset [dst [offset] [,start[/time],end[/time]]]), filling
+// in the defaults for what it leaves out. False, with *zone unspecified, when the whole
+// value is not of that form.
+bool parse_posix_tz(const char* text, TimeZone* zone);
+
+// The zone that the system's time-zone query describes, given what the query returned.
+TimeZone zone_from_system(const TIME_ZONE_INFORMATION& info, DWORD result);
+
+// 5 hours west, "EST"/"EDT", daylight time from April to October.
+TimeZone fallback_zone();
+
+// The system's zone, queried once in the process at its first use.
+const TimeZone& system_zone();
+
+// The process's zone: TZ as it stood when the library was loaded, else the system's zone.
+const TimeZone& process_zone();
+
+}  // namespace qv
+
+#endif
