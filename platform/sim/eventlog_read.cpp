@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "eventlog_store.h"
 
@@ -96,10 +97,20 @@ EventLogHandle* find_reader(HANDLE handle) {
   return h != nullptr ? h : find_handle(handle, HandleKind::kBackupLog);
 }
 
-DWORD error_of_open(int error) {
+// A missing file is "file not found" when its directory exists, else "path not found".
+bool directory_of_exists(const char* path) {
+  std::string dir(path);
+  size_t slash = dir.find_last_of('/');
+  if (slash == std::string::npos) return true;
+  dir.resize(slash == 0 ? 1 : slash);
+  struct stat st;
+  return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+DWORD error_of_open(int error, const char* path) {
   switch (error) {
     case ENOENT:
-      return ERROR_FILE_NOT_FOUND;
+      return directory_of_exists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
     case ENOTDIR:
     case ENAMETOOLONG:
       return ERROR_PATH_NOT_FOUND;
@@ -111,7 +122,7 @@ DWORD error_of_open(int error) {
 // The whole file, or the Windows error for why it cannot be read.
 DWORD read_file(const char* path, std::vector<uint8_t>* bytes) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return error_of_open(errno);
+  if (fd < 0) return error_of_open(errno, path);
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -136,7 +147,7 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
   int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
-    return errno == ENOENT ? ERROR_PATH_NOT_FOUND : error_of_open(errno);
+    return errno == ENOENT ? ERROR_PATH_NOT_FOUND : error_of_open(errno, path);
   }
   size_t done = 0;
   DWORD error = ERROR_SUCCESS;
