@@ -139,8 +139,7 @@ TEST_F(LogHandles, ClearWithABackupWritesItFirst) {
   qvsim::write_record("Application", event(1));
   qvsim::write_record("Application", event(2));
   double h = open("Application");
-  EXPECT_EQ(run(QVCLEAREVENTLOG, {Value::num(h), Value::str(path("a.evt"))}),
-            Value::boolean(true));
+  EXPECT_EQ(run(QVCLEAREVENTLOG, {Value::num(h), Value::str(path("a.evt"))}), Value::boolean(true));
   EXPECT_TRUE(qvsim::log_records("Application").empty());
 
   double b = open_backup(path("a.evt"));
