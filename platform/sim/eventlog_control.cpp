@@ -50,7 +50,9 @@ uint32_t evt_record_size(const RecordView& record) {
 
 uint32_t ansi_record_size(const RecordView& record) {
   std::vector<uint8_t> evt = encode_record(record);
-  return static_cast<uint32_t>(ansi_record(evt.data(), evt.size()).size());
+  std::vector<uint8_t> ansi;
+  ansi_record(evt.data(), evt.size(), ansi);
+  return static_cast<uint32_t>(ansi.size());
 }
 
 }  // namespace qvsim

@@ -41,18 +41,20 @@ class Records {
   uint32_t number(size_t i) const {
     return live_ ? live_->records[i].number : backup_->contents.records[i].number;
   }
-  const std::vector<uint8_t>& ansi(size_t i) {
+  // Record i as ReadEventLogA delivers it, made in the handle's room for it.
+  const std::vector<uint8_t>& ansi(EventLogHandle& h, size_t i) {
+    uint32_t n = number(i);
+    if (h.made_index == i && h.made_number == n && !h.made.empty()) return h.made;
     if (live_) {
-      Record& r = live_->records[i];
-      if (r.ansi.empty()) r.ansi = ansi_record(r.evt.data(), r.evt.size());
-      return r.ansi;
-    }
-    std::vector<uint8_t>& made = backup_->ansi[i];
-    if (made.empty()) {
+      const Record& r = live_->records[i];
+      ansi_record(r.evt.data(), r.evt.size(), h.made);
+    } else {
       const EvtContents::Slot& slot = backup_->contents.records[i];
-      made = ansi_record(backup_->contents.bytes.data() + slot.offset, slot.length);
+      ansi_record(backup_->contents.bytes.data() + slot.offset, slot.length, h.made);
     }
-    return made;
+    h.made_index = i;
+    h.made_number = n;
+    return h.made;
   }
   // Records are numbered in order, mostly without gaps: try the place the number would
   // have, then look.
@@ -170,7 +172,8 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
 DWORD backup_to(EventLogHandle* h, const char* path) {
   std::vector<uint8_t> bytes;
   if (h->kind == HandleKind::kBackupLog) {
-    bytes = h->backup->file;
+    const EvtContents& contents = h->backup->contents;
+    bytes.assign(contents.bytes.begin(), contents.bytes.begin() + contents.file_size);
   } else {
     Log* log = find_log(h->log);
     if (log == nullptr) return ERROR_INVALID_HANDLE;
@@ -204,12 +207,12 @@ extern "C" HANDLE WINAPI OpenBackupEventLogA(LPCSTR lpUNCServerName, LPCSTR lpFi
   if (take_fault("OpenBackupEventLogA", &error)) return fail(error, HANDLE{});
   if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   if (lpFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, HANDLE{});
-  auto backup = std::make_shared<BackupLog>();
-  error = read_file(lpFileName, &backup->file);
+  std::vector<uint8_t> file;
+  error = read_file(lpFileName, &file);
   if (error != ERROR_SUCCESS) return fail(error, HANDLE{});
-  if (!parse_evt(backup->file.data(), backup->file.size(), &backup->contents))
+  auto backup = std::make_shared<BackupLog>();
+  if (!parse_evt(std::move(file), &backup->contents))
     return fail(ERROR_EVENTLOG_FILE_CORRUPT, HANDLE{});
-  backup->ansi.resize(backup->contents.records.size());
   std::lock_guard<std::recursive_mutex> guard(lock());
   EventLogHandle entry;
   entry.kind = HandleKind::kBackupLog;
@@ -348,7 +351,7 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
   }
   if (injected) {
     if (st.fail_error == ERROR_INSUFFICIENT_BUFFER && !at_end)
-      *pnMinNumberOfBytesNeeded = static_cast<DWORD>(records.ansi(index).size());
+      *pnMinNumberOfBytesNeeded = static_cast<DWORD>(records.ansi(*h, index).size());
     return fail(st.fail_error, FALSE);
   }
   if (at_end) return fail(ERROR_HANDLE_EOF, FALSE);
@@ -359,7 +362,7 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
   uint32_t last_number = 0;
   size_t last_index = 0;
   for (;;) {
-    const std::vector<uint8_t>& rec = records.ansi(index);
+    const std::vector<uint8_t>& rec = records.ansi(*h, index);
     if (rec.size() > nNumberOfBytesToRead - used) {
       if (used == 0) {
         *pnMinNumberOfBytesNeeded = static_cast<DWORD>(rec.size());

@@ -44,7 +44,6 @@ Log* find_log(const std::string& name) {
 void append_record(Log& log, Record record) {
   record.number = log.next_number++;
   record.evt = encode_record(record);
-  record.ansi.clear();
   while (!log.records.empty() && log.size + record.evt.size() > log.max_size) {
     log.size -= log.records.front().evt.size();
     log.records.pop_front();

@@ -21,8 +21,7 @@ namespace qvsim::detail {
 constexpr uint32_t kDefaultMaxLogSize = 512 * 1024;
 
 struct Record : RecordView {
-  std::vector<uint8_t> evt;   // the record in the .evt layout; its size is what it costs
-  std::vector<uint8_t> ansi;  // as ReadEventLogA delivers it, made on its first read
+  std::vector<uint8_t> evt;  // the record in the .evt layout; its size is what it costs
 };
 
 struct Log {
@@ -35,9 +34,7 @@ struct Log {
 
 // A backup file as opened: its bytes as read, and its records.
 struct BackupLog {
-  std::vector<uint8_t> file;
   EvtContents contents;
-  std::vector<std::vector<uint8_t>> ansi;  // per record, made on its first read
 };
 
 enum class HandleKind { kSource, kLiveLog, kBackupLog };
@@ -52,6 +49,10 @@ struct EventLogHandle {
   uint32_t last_read = 0;
   size_t last_index = 0;     // where it was then
   bool log_changed = false;  // the log was cleared since the handle was opened
+  // The record last made for ReadEventLogA, kept for the read that follows a 122.
+  std::vector<uint8_t> made;
+  size_t made_index = SIZE_MAX;
+  uint32_t made_number = 0;
 };
 
 // The live log of that name (case-insensitive), or null when the service has none.

@@ -55,32 +55,50 @@ void pad4(std::vector<uint8_t>& out) {
 }
 
 // A zero-terminated UTF-16LE string at `pos`, read no further than `end`; `pos` moves past
-// its terminator (or to `end` when it has none). Appended in the ANSI code page with its
-// terminator.
-void take_string(const uint8_t* evt, size_t& pos, size_t end, std::vector<uint8_t>& out) {
-  std::u16string units;
-  bool wide = false;
+// its terminator (or to `end` when it has none). Written at `to` in the ANSI code page with
+// its terminator, at most one byte per two read and the terminator; returns the byte after.
+uint8_t* take_string(const uint8_t* evt, size_t& pos, size_t end, uint8_t* to) {
+  const uint8_t* p = evt + pos;
+  const uint8_t* stop = evt + pos + (end - pos) / 2 * 2;
   bool closed = false;
-  size_t start = out.size();
-  while (pos + 2 <= end) {
-    char16_t unit = static_cast<char16_t>(get16(evt + pos));
-    pos += 2;
-    if (unit == 0) {
-      closed = true;
-      break;
+  // Four plain ASCII characters at a time, none of them the terminator.
+  while (stop - p >= 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if ((v & 0xFF80FF80FF80FF80ull) != 0) break;
+    uint64_t low = v & 0x007F007F007F007Full;
+    if (((low - 0x0001000100010001ull) & ~low & 0x0080008000800080ull) != 0) break;  // a zero
+    to[0] = p[0];
+    to[1] = p[2];
+    to[2] = p[4];
+    to[3] = p[6];
+    to += 4;
+    p += 8;
+  }
+  for (; p < stop; p += 2) {
+    if (p[1] == 0 && p[0] < 0x80) {
+      if (p[0] == 0) {
+        closed = true;
+        break;
+      }
+      *to++ = p[0];
+      continue;
     }
-    if (unit >= 0x80) wide = true;
-    units.push_back(unit);
+    // Beyond ASCII: the rest of the string through the code page.
+    const uint8_t* q = p;
+    while (q < stop && (q[0] | q[1]) != 0) q += 2;
+    std::u16string text((q - p) / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(get16(p + 2 * i));
+    std::string ansi = utf16_to_ansi(text);
+    std::memcpy(to, ansi.data(), ansi.size());
+    to += ansi.size();
+    p = q;
+    closed = p < stop;
+    break;
   }
-  if (!closed && pos < end) pos = end;  // an odd byte left over
-  if (wide) {
-    std::string ansi = utf16_to_ansi(units);
-    out.insert(out.end(), ansi.begin(), ansi.end());
-  } else {
-    out.resize(start + units.size());
-    for (size_t i = 0; i < units.size(); ++i) out[start + i] = static_cast<uint8_t>(units[i]);
-  }
-  out.push_back(0);
+  *to++ = 0;
+  pos = closed ? static_cast<size_t>(p - evt) + 2 : end;
+  return to;
 }
 
 // The bytes `offset .. offset + length` lie inside `0 .. end` and after the fixed part.
@@ -174,51 +192,56 @@ std::vector<uint8_t> encode_record(const RecordView& record) {
   return out;
 }
 
-std::vector<uint8_t> ansi_record(const uint8_t* evt, size_t length) {
-  std::vector<uint8_t> out;
-  if (length < kEvtMinRecord) return out;
-  out.reserve(length);
-  out.assign(evt, evt + kEvtFixedPart);
+void ansi_record(const uint8_t* evt, size_t length, std::vector<uint8_t>& out) {
+  out.clear();
+  if (length < kEvtMinRecord) return;
   // Nothing of the record's contents lies in its closing length.
   size_t end = length - 4;
-
-  size_t pos = kEvtFixedPart;
-  take_string(evt, pos, end, out);  // source name
-  take_string(evt, pos, end, out);  // computer name
-  pad4(out);
-
   uint32_t sid_length = get32(evt + kSidLength);
   uint32_t sid_from = get32(evt + kSidOffset);
   if (!inside(sid_from, sid_length, end)) sid_length = 0;
-  uint32_t sid_offset = static_cast<uint32_t>(out.size());
-  if (sid_length > 0) out.insert(out.end(), evt + sid_from, evt + sid_from + sid_length);
-
-  uint32_t string_offset = static_cast<uint32_t>(out.size());
-  uint16_t declared = get16(evt + kNumStrings);
-  size_t string_pos = get32(evt + kStringOffset);
-  if (inside(string_pos, 0, end)) {
-    for (uint16_t i = 0; i < declared && string_pos < end; ++i)
-      take_string(evt, string_pos, end, out);
-  }
-
   uint32_t data_length = get32(evt + kDataLength);
   uint32_t data_from = get32(evt + kDataOffset);
   if (!inside(data_from, data_length, end)) data_length = 0;
-  uint32_t data_offset = static_cast<uint32_t>(out.size());
-  if (data_length > 0) out.insert(out.end(), evt + data_from, evt + data_from + data_length);
-  pad4(out);
-  uint32_t total = static_cast<uint32_t>(out.size() + 4);
-  append32(out, total);
+  size_t string_pos = get32(evt + kStringOffset);
+  uint16_t declared = get16(evt + kNumStrings);
+  // Room for the most it can take: the names and the strings each give at most a byte
+  // for every two they read, and a terminator.
+  out.resize(kEvtFixedPart + 2 * end + sid_length + data_length + 16);
+  uint8_t* base = out.data();
+  std::memcpy(base, evt, kEvtFixedPart);
+  uint8_t* w = base + kEvtFixedPart;
 
-  uint8_t* p = out.data();
-  put32(p + kLength, total);
-  put32(p + kReserved, kEvtSignature);
-  put32(p + kStringOffset, string_offset);
-  put32(p + kSidLength, sid_length);
-  put32(p + kSidOffset, sid_offset);
-  put32(p + kDataLength, data_length);
-  put32(p + kDataOffset, data_offset);
-  return out;
+  size_t pos = kEvtFixedPart;
+  w = take_string(evt, pos, end, w);  // source name
+  w = take_string(evt, pos, end, w);  // computer name
+  while ((w - base) % 4 != 0) *w++ = 0;
+
+  uint32_t sid_offset = static_cast<uint32_t>(w - base);
+  if (sid_length > 0) std::memcpy(w, evt + sid_from, sid_length);
+  w += sid_length;
+
+  uint32_t string_offset = static_cast<uint32_t>(w - base);
+  if (inside(string_pos, 0, end)) {
+    for (uint16_t i = 0; i < declared && string_pos < end; ++i)
+      w = take_string(evt, string_pos, end, w);
+  }
+
+  uint32_t data_offset = static_cast<uint32_t>(w - base);
+  if (data_length > 0) std::memcpy(w, evt + data_from, data_length);
+  w += data_length;
+  while ((w - base) % 4 != 0) *w++ = 0;
+  uint32_t total = static_cast<uint32_t>(w - base) + 4;
+  put32(w, total);
+  out.resize(total);
+
+  put32(base + kLength, total);
+  put32(base + kReserved, kEvtSignature);
+  put32(base + kStringOffset, string_offset);
+  put32(base + kSidLength, sid_length);
+  put32(base + kSidOffset, sid_offset);
+  put32(base + kDataLength, data_length);
+  put32(base + kDataOffset, data_offset);
 }
 
 std::vector<uint8_t> write_evt(const std::vector<const std::vector<uint8_t>*>& records,
@@ -255,9 +278,12 @@ std::vector<uint8_t> write_evt(const std::vector<const std::vector<uint8_t>*>& r
   return out;
 }
 
-bool parse_evt(const uint8_t* file, size_t size, EvtContents* out) {
-  out->bytes.clear();
+bool parse_evt(std::vector<uint8_t> bytes, EvtContents* out) {
   out->records.clear();
+  out->bytes = std::move(bytes);
+  out->file_size = out->bytes.size();
+  const uint8_t* file = out->bytes.data();
+  size_t size = out->file_size;
   if (size < kEvtHeaderSize + kEvtEofSize || size > UINT32_MAX) return false;
   if (get32(file) != kEvtHeaderSize || get32(file + 4) != kEvtSignature || get32(file + 8) != 1 ||
       get32(file + 44) != kEvtHeaderSize)
@@ -279,14 +305,21 @@ bool parse_evt(const uint8_t* file, size_t size, EvtContents* out) {
     if (length < kEvtMinRecord || length > room - walked) return false;
     if (ring.dword(pos, 4) != kEvtSignature || ring.dword(pos, length - 4) != length) return false;
     EvtContents::Slot slot;
-    slot.offset = out->bytes.size();
+    slot.offset = pos;
     slot.length = length;
     slot.number = ring.dword(pos, kRecordNumber);
-    out->bytes.resize(slot.offset + length);
-    ring.copy(pos, length, out->bytes.data() + slot.offset);
     out->records.push_back(slot);
     walked += length;
     pos = ring.advance(pos, length);
+  }
+  // Records split by the end of the file, copied whole behind it. The file's bytes move
+  // when they grow: the ring is not used after this.
+  for (EvtContents::Slot& slot : out->records) {
+    if (slot.offset + slot.length <= size) continue;
+    size_t at = out->bytes.size();
+    out->bytes.resize(at + slot.length);
+    Ring(out->bytes.data(), size).copy(slot.offset, slot.length, out->bytes.data() + at);
+    slot.offset = at;
   }
   return true;
 }

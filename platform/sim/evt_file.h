@@ -28,27 +28,31 @@ std::vector<uint8_t> encode_record(const RecordView& record);
 // size; every offset in it is checked against that size. A damaged record keeps its
 // numbers; what lies outside it (a SID, raw data, strings running past its end) is left
 // out, and its NumStrings stays as written even when fewer strings could be found.
-std::vector<uint8_t> ansi_record(const uint8_t* evt, size_t length);
+// The record replaces what `out` held; its room is reused.
+void ansi_record(const uint8_t* evt, size_t length, std::vector<uint8_t>& out);
 
 // The whole file for these records (each in the file layout), oldest first.
 std::vector<uint8_t> write_evt(const std::vector<const std::vector<uint8_t>*>& records,
                                uint32_t next_number, uint32_t oldest_number);
 
-// The records of a file, unwrapped and one after another.
+// A file and where its records are.
 struct EvtContents {
   struct Slot {
-    size_t offset = 0;  // in bytes
+    size_t offset = 0;  // in `bytes`
     uint32_t length = 0;
     uint32_t number = 0;
   };
+  // The file as read, followed by a whole copy of each record that the end of the file
+  // splits in two.
   std::vector<uint8_t> bytes;
+  size_t file_size = 0;
   std::vector<Slot> records;  // oldest first
 };
 
-// Reads a file's records. Dirty files (stale header) are read from their end-of-file
-// record, found by scanning; wrapped files are followed around the end of the file.
-// Returns false for anything that is not a readable event log.
-bool parse_evt(const uint8_t* file, size_t size, EvtContents* out);
+// Takes a file and finds its records. Dirty files (stale header) are read from their
+// end-of-file record, found by scanning; wrapped files are followed around the end of the
+// file. Returns false for anything that is not a readable event log.
+bool parse_evt(std::vector<uint8_t> file, EvtContents* out);
 
 }  // namespace qvsim::detail
 
