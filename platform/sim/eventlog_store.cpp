@@ -6,7 +6,11 @@ namespace qvsim::detail {
 namespace {
 
 std::vector<Log> initial_logs() {
-  return {{"Application", {}, 1}, {"System", {}, 1}, {"Security", {}, 1}};
+  std::vector<Log> all(3);
+  all[0].name = "Application";
+  all[1].name = "System";
+  all[2].name = "Security";
+  return all;
 }
 
 std::vector<Log>& logs() {
@@ -39,7 +43,23 @@ Log* find_log(const std::string& name) {
 
 void append_record(Log& log, Record record) {
   record.number = log.next_number++;
+  record.evt = encode_record(record);
+  while (!log.records.empty() && log.size + record.evt.size() > log.max_size) {
+    log.size -= log.records.front().evt.size();
+    log.records.pop_front();
+  }
+  log.size += record.evt.size();
   log.records.push_back(std::move(record));
+}
+
+void clear_log(Log& log) {
+  log.records.clear();
+  log.size = 0;
+  log.next_number = 1;
+  for (auto& [value, entry] : handles()) {
+    if (entry.kind == HandleKind::kLiveLog && names_equal(entry.log, log.name))
+      entry.log_changed = true;
+  }
 }
 
 HANDLE add_handle(EventLogHandle entry) {

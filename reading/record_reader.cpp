@@ -1,0 +1,137 @@
+// QVREADEVENTLOG: one event-log record as an array of its numbers and insertion strings.
+#include "host/exports.h"
+#include "host/frame.h"
+
+namespace {
+
+constexpr DWORD kFixedPart = sizeof(EVENTLOGRECORD);  // 56 bytes
+constexpr XppLong kDefaultFlags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+constexpr XppUlong kNumberElements = 7;
+
+static_assert(sizeof(EVENTLOGRECORD) == 56, "the fixed part of an event record");
+
+// Frees the buffer and leaves the error as the thread's last error, whatever the freeing
+// did to it.
+void release_buffer(void* buffer, DWORD error) {
+  qv::heap_free(buffer);
+  SetLastError(error);
+}
+
+// Reads the next record (or the one asked for) into a heap buffer of just its size.
+// Returns the buffer, its size and the bytes delivered; null with the last error set when
+// the log was not read.
+BYTE* read_record(HANDLE handle, DWORD flags, DWORD number, DWORD* size, DWORD* delivered) {
+  BYTE* buffer = static_cast<BYTE*>(qv::heap_alloc_zeroed(kFixedPart));
+  if (buffer == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  *size = kFixedPart;
+  DWORD needed = 0;
+  *delivered = 0;
+  if (ReadEventLogA(handle, flags, number, buffer, *size, delivered, &needed)) return buffer;
+
+  DWORD error = GetLastError();
+  if (error != ERROR_INSUFFICIENT_BUFFER) {
+    release_buffer(buffer, error);
+    return nullptr;
+  }
+  // One enlargement, to the size Windows asks for; never below the fixed part that the
+  // fields are read from.
+  DWORD grown_size = needed < kFixedPart ? kFixedPart : needed;
+  BYTE* grown = static_cast<BYTE*>(qv::heap_grow_zeroed(buffer, grown_size));
+  if (grown == nullptr) {
+    release_buffer(buffer, ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  buffer = grown;
+  *size = grown_size;
+  needed = 0;
+  *delivered = 0;
+  if (!ReadEventLogA(handle, flags, number, buffer, *size, delivered, &needed)) {
+    release_buffer(buffer, GetLastError());
+    return nullptr;
+  }
+  return buffer;
+}
+
+void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
+  _conPutNL(work, static_cast<XppLong>(value));
+  _conArrayPut(array, work, element, 0);
+}
+
+// The insertion strings, walked inside the record as delivered: the bytes from its string
+// offset up to its closing length. A damaged record whose strings run past that is cut
+// there: a string without its terminator ends at the record's end, and the strings beyond
+// it are empty.
+void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECORD& fields,
+                 BYTE* buffer, DWORD size, DWORD delivered) {
+  DWORD end = fields.Length;
+  if (delivered < end) end = delivered;
+  if (size < end) end = size;
+  // The closing length is no part of the strings; the byte where it starts can take the
+  // terminator of a cut string.
+  end = end >= kFixedPart + 4 ? end - 4 : kFixedPart;
+  DWORD pos = fields.StringOffset >= kFixedPart ? fields.StringOffset : end;
+  for (XppUlong i = 1; i <= fields.NumStrings; ++i) {
+    if (pos >= end) {
+      _conPutC(work, "");
+    } else {
+      const void* zero = memchr(buffer + pos, 0, end - pos);
+      DWORD length = zero != nullptr
+                         ? static_cast<DWORD>(static_cast<const BYTE*>(zero) - (buffer + pos))
+                         : end - pos;
+      if (zero == nullptr) buffer[end] = 0;
+      _conPutC(work, reinterpret_cast<const char*>(buffer + pos));
+      pos += length + 1;
+    }
+    _conArrayPut(array, work, kNumberElements + i, 0);
+  }
+}
+
+}  // namespace
+
+QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
+  HANDLE handle = qv::fetch_handle(pl, 1);
+  if (handle == nullptr) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return;
+  }
+  XppLong flags = _parnl(pl, 2);
+  if (flags == 0) flags = kDefaultFlags;
+  XppLong number = _parnl(pl, 3);
+
+  DWORD size = 0;
+  DWORD delivered = 0;
+  BYTE* buffer =
+      read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number), &size, &delivered);
+  if (buffer == nullptr) {
+    _retnl(pl, ERR_READ_FAILED);
+    return;
+  }
+  EVENTLOGRECORD fields;
+  memcpy(&fields, buffer, sizeof fields);
+
+  ContainerHandle array = _conNewArray(1, kNumberElements + fields.NumStrings);
+  ContainerHandle work = _conNew(nullptr);
+  if (array == nullptr || work == nullptr) {
+    if (array != nullptr) _conRelease(array);
+    if (work != nullptr) _conRelease(work);
+    qv::heap_free(buffer);
+    _retnl(pl, ERR_NO_ARRAY);
+    return;
+  }
+  put_number(array, work, 1, fields.RecordNumber);
+  put_number(array, work, 2, fields.TimeGenerated);
+  put_number(array, work, 3, fields.TimeWritten);
+  put_number(array, work, 4, fields.EventID);
+  put_number(array, work, 5, fields.EventType);
+  put_number(array, work, 6, fields.NumStrings);
+  put_number(array, work, 7, fields.EventCategory);
+  put_strings(array, work, fields, buffer, size, delivered);
+
+  _conReturn(pl, array);
+  _conRelease(array);
+  _conRelease(work);
+  qv::heap_free(buffer);
+}

@@ -1,0 +1,472 @@
+// The simulated event-log service as the library sees it: ReadEventLogA's layout, flags
+// and positions, the size limit, clearing, and .evt files read and written.
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "eventlog_fixture.h"
+
+namespace {
+
+using namespace qvtest;
+
+constexpr DWORD kSeqFwd = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
+constexpr DWORD kSeqBack = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_BACKWARDS_READ;
+constexpr DWORD kSeekFwd = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+constexpr DWORD kSeekBack = EVENTLOG_SEEK_READ | EVENTLOG_BACKWARDS_READ;
+
+uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+void put_le32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+  for (size_t i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+struct Read {
+  BOOL ok = FALSE;
+  DWORD error = 0;
+  DWORD bytes = 0;
+  DWORD needed = 0;
+  std::vector<uint8_t> buffer;
+};
+
+Read read_raw(HANDLE h, DWORD flags, DWORD number, DWORD size) {
+  Read r;
+  r.buffer.assign(size, 0xEE);
+  SetLastError(0);
+  r.ok = ReadEventLogA(h, flags, number, r.buffer.data(), size, &r.bytes, &r.needed);
+  r.error = r.ok ? 0 : GetLastError();
+  return r;
+}
+
+// The numbers of the records one read delivered.
+std::vector<uint32_t> numbers_in(const Read& r) {
+  std::vector<uint32_t> numbers;
+  for (size_t at = 0; at + 56 <= r.bytes;) {
+    numbers.push_back(le32(&r.buffer[at + 8]));
+    at += le32(&r.buffer[at]);
+  }
+  return numbers;
+}
+
+// One record each, with a buffer of any size.
+std::vector<uint32_t> read_numbers(HANDLE h, DWORD flags, int max = 1000) {
+  std::vector<uint32_t> numbers;
+  for (int i = 0; i < max; ++i) {
+    Read r = read_raw(h, flags, 0, 0x7FFFF);
+    if (!r.ok) break;
+    for (uint32_t n : numbers_in(r)) numbers.push_back(n);
+  }
+  return numbers;
+}
+
+class Service : public EventLogTest {
+ protected:
+  void write(int count) {
+    for (int i = 0; i < count; ++i) qvsim::write_record("Application", event(100 + i));
+  }
+  HANDLE open_live(const char* log = "Application") { return OpenEventLogA(nullptr, log); }
+  // Room for the first record of the Application log and nothing more.
+  DWORD one_record() { return qvsim::ansi_record_size(qvsim::log_records("Application").front()); }
+};
+
+TEST_F(Service, FlagsNeedOneModeAndOneDirection) {
+  write(1);
+  HANDLE h = open_live();
+  const DWORD invalid[] = {0, 1, 2, 3, 4, 8, 12, 7, 11, 13, 14, 15};
+  for (DWORD flags : invalid) {
+    Read r = read_raw(h, flags, 1, 4096);
+    EXPECT_FALSE(r.ok) << flags;
+    EXPECT_EQ(r.error, 87u) << flags;
+  }
+  for (DWORD flags : {kSeqFwd, kSeqBack, kSeekFwd, kSeekBack}) {
+    EXPECT_TRUE(read_raw(open_live(), flags, 1, 4096).ok) << flags;
+  }
+}
+
+// The ANSI record exactly as Windows lays it out.
+TEST_F(Service, AnsiRecordLayout) {
+  qvsim::RecordView e = event(0xC0000005u, {u"caf\u00e9", u"", u"\u4e2d!"}, {1, 2, 3, 4, 5});
+  e.source = "Src";
+  e.computer = "PC1";
+  e.sid = qvsim::user_sid("xbuser");
+  e.event_type = 2;
+  e.category = 9;
+  qvsim::write_record("Application", e);
+  Read r = read_raw(open_live(), kSeqFwd, 0, 4096);
+  ASSERT_TRUE(r.ok);
+  const uint8_t* p = r.buffer.data();
+  uint32_t length = le32(p);
+  ASSERT_EQ(r.bytes, length);
+  EXPECT_EQ(length % 4, 0u);
+  EXPECT_EQ(le32(p + 4), 0x654c664cu);
+  EXPECT_EQ(le32(p + 8), 1u);
+  EXPECT_EQ(le32(p + 12), e.time_generated);
+  EXPECT_EQ(le32(p + 16), e.time_written);
+  EXPECT_EQ(le32(p + 20), 0xC0000005u);
+  EXPECT_EQ(p[24] | p[25] << 8, 2);
+  EXPECT_EQ(p[26] | p[27] << 8, 3);
+  EXPECT_EQ(p[28] | p[29] << 8, 9);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 56)), "Src");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 60)), "PC1");
+  uint32_t sid_offset = le32(p + 44);
+  EXPECT_EQ(sid_offset, 64u);  // 56 + "Src\0" + "PC1\0", already a multiple of 4
+  ASSERT_EQ(le32(p + 40), e.sid.size());
+  EXPECT_EQ(std::vector<uint8_t>(p + sid_offset, p + sid_offset + e.sid.size()), e.sid);
+  uint32_t strings = le32(p + 36);
+  EXPECT_EQ(strings, sid_offset + e.sid.size());
+  const char expected_strings[] = "caf\xe9\0\0?!";  // with its closing zero: 9 bytes
+  EXPECT_EQ(std::vector<uint8_t>(p + strings, p + strings + 9),
+            std::vector<uint8_t>(expected_strings, expected_strings + 9));
+  EXPECT_EQ(le32(p + 48), 5u);
+  uint32_t data = le32(p + 52);
+  EXPECT_EQ(data, strings + 9);
+  EXPECT_EQ(std::vector<uint8_t>(p + data, p + data + 5), e.data);
+  EXPECT_EQ(le32(p + length - 4), length);
+  EXPECT_EQ(length, (data + 5 + 3) / 4 * 4 + 4);
+}
+
+TEST_F(Service, AsManyWholeRecordsAsFit) {
+  write(5);
+  HANDLE h = open_live();
+  Read one = read_raw(h, kSeekFwd, 1, 0x7FFFF);
+  DWORD size = le32(one.buffer.data());  // all five have the same size
+  struct Case {
+    DWORD buffer;
+    std::vector<uint32_t> numbers;
+  };
+  const Case cases[] = {{size, {2}}, {2 * size + size / 2, {2, 3}}, {10 * size, {2, 3, 4, 5}}};
+  for (const Case& c : cases) {
+    Read r = read_raw(h, kSeekFwd, 2, c.buffer);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(numbers_in(r), c.numbers);
+    EXPECT_EQ(r.bytes, size * c.numbers.size());
+  }
+}
+
+TEST_F(Service, TooSmallBufferReportsTheNextRecordsSize) {
+  qvsim::write_record("Application", event(1, {u"short"}));
+  qvsim::write_record("Application", event(2, {u"a much longer string than the first"}));
+  HANDLE h = open_live();
+  ASSERT_TRUE(read_raw(h, kSeqFwd, 0, one_record()).ok);
+  for (DWORD size : {0u, 56u, 100u}) {
+    Read r = read_raw(h, kSeqFwd, 0, size);
+    EXPECT_EQ(r.error, 122u);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_EQ(r.needed, qvsim::ansi_record_size(qvsim::log_records("Application")[1]));
+  }
+  // Nothing was consumed.
+  Read r = read_raw(h, kSeqFwd, 0, 4096);
+  EXPECT_EQ(numbers_in(r), std::vector<uint32_t>{2});
+}
+
+TEST_F(Service, SeekToARecordTheLogDoesNotHold) {
+  write(5);
+  qvsim::set_log_max_size("Application", qvsim::log_size("Application") * 3 / 5);  // keeps 3..5
+  HANDLE h = open_live();
+  for (DWORD n : {0u, 1u, 2u, 6u, 0xFFFFFFFFu}) {
+    for (DWORD flags : {kSeekFwd, kSeekBack}) {
+      Read r = read_raw(h, flags, n, 4096);
+      EXPECT_EQ(r.error, 87u) << n;
+    }
+  }
+  EXPECT_EQ(numbers_in(read_raw(h, kSeekBack, 4, one_record())), std::vector<uint32_t>{4});
+}
+
+TEST_F(Service, EndOfLogAndEmptyLog) {
+  HANDLE h = open_live("System");
+  for (DWORD flags : {kSeqFwd, kSeqBack}) EXPECT_EQ(read_raw(h, flags, 0, 4096).error, 38u);
+  write(1);
+  HANDLE a = open_live();
+  EXPECT_TRUE(read_raw(a, kSeqBack, 0, 4096).ok);
+  EXPECT_EQ(read_raw(a, kSeqBack, 0, 4096).error, 38u);
+}
+
+// Each handle keeps the number of the record it read last: forwards goes on after it,
+// backwards before it, and a seek read moves it.
+TEST_F(Service, ReadPositionPerHandle) {
+  write(6);
+  struct Step {
+    DWORD flags;
+    DWORD number;
+    uint32_t expected;  // 0: end of log
+  };
+  const std::vector<std::vector<Step>> cases = {
+      {{kSeqBack, 0, 6}, {kSeqBack, 0, 5}, {kSeqFwd, 0, 6}, {kSeqFwd, 0, 0}},
+      {{kSeqFwd, 0, 1},
+       {kSeqFwd, 0, 2},
+       {kSeqFwd, 0, 3},
+       {kSeqBack, 0, 2},
+       {kSeqBack, 0, 1},
+       {kSeqBack, 0, 0},
+       {kSeqBack, 0, 0},
+       {kSeqFwd, 0, 2}},
+      {{kSeekFwd, 4, 4}, {kSeqFwd, 0, 5}, {kSeekBack, 2, 2}, {kSeqBack, 0, 1}, {kSeqFwd, 0, 2}},
+      {{kSeekFwd, 6, 6}, {kSeqFwd, 0, 0}, {kSeekFwd, 1, 1}, {kSeqBack, 0, 0}},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    HANDLE h = open_live();
+    HANDLE other = open_live();
+    for (const Step& s : cases[i]) {
+      Read r = read_raw(h, s.flags, s.number, one_record());
+      if (s.expected == 0) {
+        EXPECT_EQ(r.error, 38u) << "case " << i;
+      } else {
+        EXPECT_EQ(numbers_in(r), std::vector<uint32_t>{s.expected}) << "case " << i;
+      }
+    }
+    // The other handle has not moved.
+    EXPECT_EQ(numbers_in(read_raw(other, kSeqFwd, 0, one_record())), std::vector<uint32_t>{1});
+  }
+}
+
+// Overwritten records are gone: a reader going forwards goes on with the oldest left, one
+// going backwards has reached the end; a new reader starts at the oldest left.
+TEST_F(Service, OldestRecordsOverwrittenUnderAReader) {
+  uint32_t size = qvsim::evt_record_size(event(100));
+  qvsim::set_log_max_size("Application", 4 * size + size / 2);
+  write(3);
+  HANDLE fwd = open_live();
+  HANDLE back = open_live();
+  EXPECT_EQ(numbers_in(read_raw(fwd, kSeqFwd, 0, one_record())), std::vector<uint32_t>{1});
+  EXPECT_EQ(numbers_in(read_raw(back, kSeekBack, 2, one_record())), std::vector<uint32_t>{2});
+  write(5);  // 8 written, 4 kept: 5..8
+  EXPECT_EQ(qvsim::log_records("Application").front().number, 5u);
+  EXPECT_EQ(read_numbers(fwd, kSeqFwd), (std::vector<uint32_t>{5, 6, 7, 8}));
+  EXPECT_EQ(read_raw(back, kSeqBack, 0, one_record()).error, 38u);
+  DWORD count = 0, oldest = 0;
+  ASSERT_TRUE(GetNumberOfEventLogRecords(fwd, &count));
+  ASSERT_TRUE(GetOldestEventLogRecord(fwd, &oldest));
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(oldest, 5u);
+}
+
+TEST_F(Service, ClearRestartsNumberingAndInvalidatesReaders) {
+  write(3);
+  HANDLE reader = open_live();
+  HANDLE clearer = open_live();
+  ASSERT_TRUE(read_raw(reader, kSeqFwd, 0, 200).ok);
+  ASSERT_TRUE(ClearEventLogA(clearer, nullptr));
+  DWORD count = 9, oldest = 9;
+  ASSERT_TRUE(GetNumberOfEventLogRecords(reader, &count));
+  ASSERT_TRUE(GetOldestEventLogRecord(reader, &oldest));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(oldest, 0u);
+  write(2);
+  EXPECT_EQ(read_raw(reader, kSeqFwd, 0, 200).error, 1503u);
+  EXPECT_EQ(read_raw(clearer, kSeqFwd, 0, 200).error, 1503u);
+  EXPECT_EQ(read_numbers(open_live(), kSeqFwd), (std::vector<uint32_t>{1, 2}));
+}
+
+TEST_F(Service, OpenEventLogArguments) {
+  EXPECT_EQ(OpenEventLogA(nullptr, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), 87u);
+  EXPECT_EQ(OpenEventLogA("\\\\ELSEWHERE", "System"), nullptr);
+  EXPECT_EQ(GetLastError(), 1722u);
+  DWORD n = 0;
+  EXPECT_FALSE(GetNumberOfEventLogRecords(open_live(), nullptr));
+  EXPECT_FALSE(GetOldestEventLogRecord(nullptr, &n));
+  EXPECT_EQ(GetLastError(), 6u);
+}
+
+// ---- .evt files ----
+
+// What reading testdata/TestLog.evt must give (its README).
+std::vector<Value> expected_testlog() {
+  auto rec = [](double n, double t, double id, double type, double cat, const char* s) {
+    return Value::array({Value::num(n), Value::num(t), Value::num(t), Value::num(id),
+                         Value::num(type), Value::num(1), Value::num(cat), Value::str(s)});
+  };
+  return {rec(1, 1626835216, 1, 4, 1, "Test log entry, information"),
+          rec(2, 1626835246, 2, 1, 1, "Test log entry, error"),
+          rec(3, 1626835260, 3, 2, 1, "Test log entry, warning"),
+          rec(4, 1626837098, 65534, 16, 99, "Test log entry, failure audit"),
+          rec(5, 1626837411, 5, 8, 1, "Test log entry, success audit")};
+}
+
+class EvtFiles : public Service {
+ protected:
+  // Reads the file through the exports forwards, backwards and by seek, and checks all
+  // three against the expected records.
+  void expect_records(const std::string& file, const std::vector<Value>& expected) {
+    double h = open_backup(file);
+    ASSERT_GT(h, 0) << file;
+    Value count = Value::nil(), oldest = Value::nil();
+    run(QVQUERYLOGENTRYNUM, {Value::num(h), xpp::by_ref(count)});
+    run(QVQUERYOLDESTLOGENTRY, {Value::num(h), xpp::by_ref(oldest)});
+    EXPECT_EQ(count, Value::num(static_cast<double>(expected.size())));
+    EXPECT_EQ(oldest, expected.empty() ? Value::num(0) : expected.front().items[0]);
+
+    EXPECT_EQ(read_all(h, 5), expected) << file;
+    EXPECT_EQ(last_error(), 38);
+    std::vector<Value> backwards(expected.rbegin(), expected.rend());
+    double h2 = open_backup(file);
+    EXPECT_EQ(read_all(h2, 9), backwards) << file;
+    for (const Value& r : backwards) EXPECT_EQ(read(h, 6, r.items[0].number), r) << file;
+    run(QVCLOSEEVENTLOG, {Value::num(h)});
+    run(QVCLOSEEVENTLOG, {Value::num(h2)});
+  }
+};
+
+TEST_F(EvtFiles, TestdataFilesWrittenByWindows) {
+  expect_records(testdata("TestLog.evt"), expected_testlog());
+  expect_records(testdata("TestLog-dirty.evt"), expected_testlog());
+}
+
+TEST_F(EvtFiles, RawDataOfTestdataRecords) {
+  HANDLE h = OpenBackupEventLogA(nullptr, testdata("TestLog.evt").c_str());
+  ASSERT_NE(h, nullptr);
+  const std::map<uint32_t, std::u16string> data = {{4, u"Test Binary Data"},
+                                                   {5, u"Test Binary Data 2"}};
+  for (auto& [n, text] : data) {
+    Read r = read_raw(h, kSeekFwd, n, 4096);
+    ASSERT_TRUE(r.ok);
+    const uint8_t* p = r.buffer.data();
+    ASSERT_EQ(le32(p + 48), text.size() * 2);
+    std::u16string got;
+    for (size_t i = 0; i < text.size(); ++i)
+      got.push_back(
+          static_cast<char16_t>(p[le32(p + 52) + 2 * i] | p[le32(p + 52) + 2 * i + 1] << 8));
+    EXPECT_EQ(got, text);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 56)), "TestApp");
+  }
+}
+
+// A file whose records wrap around its end, one of them split there, as a live log that
+// has run full leaves it; written here from the records of TestLog.evt.
+std::vector<uint8_t> wrapped_testlog(size_t split_into, bool dirty) {
+  std::vector<uint8_t> clean = read_bytes(testdata("TestLog.evt"));
+  std::vector<uint8_t> stream(clean.begin() + 48, clean.begin() + le32(&clean[20]) + 40);
+  size_t records = stream.size() - 40;
+  size_t first_two = le32(&stream[0]) + le32(&stream[le32(&stream[0])]);
+  size_t span = stream.size() + 64;                    // 64 bytes free in the ring
+  size_t oldest = 48 + span - first_two - split_into;  // record 3 split `split_into` bytes in
+  size_t eof = 48 + (oldest - 48 + records) % span;
+  put_le32(stream, records + 20, static_cast<uint32_t>(oldest));
+  put_le32(stream, records + 24, static_cast<uint32_t>(eof));
+  std::vector<uint8_t> file(48 + span, 0);
+  for (size_t k = 0; k < stream.size(); ++k) file[48 + (oldest - 48 + k) % span] = stream[k];
+  std::copy(clean.begin(), clean.begin() + 48, file.begin());
+  put_le32(file, 16, dirty ? 48 : static_cast<uint32_t>(oldest));
+  put_le32(file, 20, dirty ? 48 : static_cast<uint32_t>(eof));
+  put_le32(file, 32, static_cast<uint32_t>(file.size()));
+  put_le32(file, 36, dirty ? 0x3 : 0x2);
+  return file;
+}
+
+TEST_F(EvtFiles, WrappedFileWithARecordSplitAtTheEnd) {
+  for (size_t split : {2, 6, 40, 100}) {
+    for (bool dirty : {false, true}) {
+      std::string file = path("wrapped" + std::to_string(split) + (dirty ? "d" : "") + ".evt");
+      write_bytes(file, wrapped_testlog(split, dirty));
+      expect_records(file, expected_testlog());
+    }
+  }
+}
+
+// Broken files fail to open; a record whose inner offsets are wrong still reads safely.
+TEST_F(EvtFiles, DamagedFiles) {
+  std::vector<uint8_t> clean = read_bytes(testdata("TestLog.evt"));
+  auto damaged = [&](size_t at, uint32_t value) {
+    std::vector<uint8_t> f = clean;
+    put_le32(f, at, value);
+    return f;
+  };
+  const std::vector<std::vector<uint8_t>> unreadable = {
+      damaged(4, 0x12345678),           // header signature
+      damaged(0x3b0, 0x29),             // no end-of-file record left
+      damaged(48, 0xa0),                // first record's length no longer closes it
+      damaged(48, 0xFFFFFFF0),          // a length far beyond the file
+      damaged(0x3b0 + 20, 0x10000000),  // oldest offset outside the file
+      std::vector<uint8_t>(clean.begin(), clean.begin() + 80),
+  };
+  for (size_t i = 0; i < unreadable.size(); ++i) {
+    std::string file = path("bad" + std::to_string(i) + ".evt");
+    write_bytes(file, unreadable[i]);
+    EXPECT_EQ(open_backup(file), 0) << i;
+    EXPECT_EQ(last_error(), 1500) << i;
+  }
+  // Record 1 with its string, SID and data offsets pointing outside it.
+  std::vector<uint8_t> f = clean;
+  put_le32(f, 48 + 36, 0x7FFFFFF0);
+  put_le32(f, 48 + 40, 0x10);
+  put_le32(f, 48 + 44, 0xFFFFFFF8);
+  put_le32(f, 48 + 48, 0x100);
+  write_bytes(path("inner.evt"), f);
+  std::vector<Value> expected = expected_testlog();
+  expected[0].items[7] = Value::str("");
+  expect_records(path("inner.evt"), expected);
+}
+
+// A log with a small maximum size, written well past it: the oldest records give way, and
+// a backup of what is left opens again with the same records.
+TEST_F(EvtFiles, WrapAroundThenBackupAndOpenAgain) {
+  for (int i = 0; i < 23; ++i) {
+    if (i == 1) qvsim::set_log_max_size("Application", 5 * qvsim::log_size("Application"));
+    std::u16string text = u"event " + std::u16string(1, u'0' + i / 10) + char16_t(u'0' + i % 10);
+    qvsim::write_record("Application", event(100 + i, {text}, {uint8_t(i)}));
+  }
+  double h = open("Application");
+  std::vector<Value> live = read_all(h, 5);
+  ASSERT_EQ(live.size(), 5u);
+  EXPECT_EQ(live.front().items[0], Value::num(19));
+  EXPECT_EQ(live.back().items[7], Value::str("event 22"));
+  ASSERT_EQ(run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("wrap.evt"))}),
+            Value::boolean(true));
+  expect_records(path("wrap.evt"), live);
+}
+
+// The independent reader of libevt-utils agrees with a backup written here.
+TEST_F(EvtFiles, EvtexportReadsOurBackup) {
+  if (std::system("command -v evtexport >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "evtexport (Debian package libevt-utils) is not installed";
+  qvsim::set_computer_name("QVHOST");
+  for (int i = 0; i < 4; ++i) {
+    qvsim::RecordView e =
+        event(i == 2 ? 0xC0000005u : 10u + i, {}, {1, 2, 3}, qvsim::user_sid("a"));
+    for (int s = 0; s <= i; ++s) e.strings.push_back(u"string " + std::u16string(1, u'A' + s));
+    qvsim::write_record("Application", e);
+  }
+  double h = open("Application");
+  ASSERT_EQ(run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("x.evt"))}),
+            Value::boolean(true));
+  std::vector<Value> ours = read_all(open_backup(path("x.evt")), 5);
+  ASSERT_EQ(ours.size(), 4u);
+
+  std::string command = "evtexport '" + path("x.evt") + "' 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  ASSERT_TRUE(pipe);
+  std::string output;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe.get())) > 0;) output.append(chunk, n);
+
+  // "Name\t\t\t: value" lines, one block per record.
+  std::vector<std::map<std::string, std::string>> theirs;
+  size_t pos = 0;
+  while (pos < output.size()) {
+    size_t eol = output.find('\n', pos);
+    std::string line = output.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
+    pos = eol == std::string::npos ? output.size() : eol + 1;
+    size_t tab = line.find('\t');
+    size_t colon = line.find(": ", tab);
+    if (tab == std::string::npos || colon == std::string::npos) continue;
+    std::string name = line.substr(0, tab);
+    if (name == "Event number") theirs.emplace_back();
+    if (!theirs.empty()) theirs.back()[name] = line.substr(colon + 2);
+  }
+  ASSERT_EQ(theirs.size(), ours.size()) << output;
+  for (size_t i = 0; i < ours.size(); ++i) {
+    const std::vector<Value>& r = ours[i].items;
+    char id[64];
+    std::snprintf(id, sizeof id, "0x%08x (%u)", static_cast<uint32_t>(int64_t(r[3].number)),
+                  static_cast<uint32_t>(int64_t(r[3].number)));
+    EXPECT_EQ(theirs[i]["Event number"], std::to_string(int(r[0].number)));
+    EXPECT_EQ(theirs[i]["Event identifier"], id);
+    EXPECT_EQ(theirs[i]["Source name"], "TestSource");
+    EXPECT_EQ(theirs[i]["Computer name"], "QVHOST");
+    EXPECT_EQ(theirs[i]["Event category"], std::to_string(int(r[6].number)));
+    EXPECT_EQ(theirs[i]["Number of strings"], std::to_string(int(r[5].number)));
+    for (size_t s = 7; s < r.size(); ++s)
+      EXPECT_EQ(theirs[i]["String: " + std::to_string(s - 6)], r[s].text);
+  }
+}
+
+}  // namespace

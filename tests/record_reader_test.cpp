@@ -1,0 +1,172 @@
+// QVREADEVENTLOG: the record array, the two reads, and every way the read can fail.
+#include "eventlog_fixture.h"
+
+namespace {
+
+using namespace qvtest;
+using xpp::absent;
+
+constexpr double kSequentialForwards = 5;
+constexpr double kSeekForwards = 6;
+
+class RecordReader : public EventLogTest {};
+
+std::vector<Value> strings_of(const Value& record) {
+  return {record.items.begin() + 7, record.items.end()};
+}
+
+TEST_F(RecordReader, ArrayHasNumStringsPlusSevenElements) {
+  struct Case {
+    std::vector<std::u16string> strings;
+    std::vector<Value> expected;
+  };
+  const Case cases[] = {
+      {{}, {}},
+      {{u"one", u"two", u"three"}, {Value::str("one"), Value::str("two"), Value::str("three")}},
+      {{u"first", u"", u"third"}, {Value::str("first"), Value::str(""), Value::str("third")}},
+      {{u"", u""}, {Value::str(""), Value::str("")}},
+      // Windows-1252 for the caller; what it cannot hold becomes '?'.
+      {{u"caf\u00e9 \u20ac \u4e2d"}, {Value::str("caf\xe9 \x80 ?")}},
+  };
+  for (const Case& c : cases) {
+    uint32_t n = qvsim::write_record("Application", event(7, c.strings, {1, 2, 3}));
+    double h = open("Application");
+    Value r = read(h, kSeekForwards, n);
+    ASSERT_TRUE(r.is_array());
+    ASSERT_EQ(r.items.size(), 7 + c.strings.size());
+    EXPECT_EQ(r.items[5], Value::num(static_cast<double>(c.strings.size())));
+    EXPECT_EQ(strings_of(r), c.expected);
+  }
+}
+
+// The 32-bit fields pass bit for bit as signed numbers, the 16-bit ones widened with zeros.
+TEST_F(RecordReader, NumbersKeepAllTheirBits) {
+  qvsim::RecordView r = event(0xC0000005u, {u"x"});
+  r.time_generated = 0x80000000u;
+  r.time_written = 0xFFFFFFFFu;
+  r.event_type = 0xFFFF;
+  r.category = 0x8001;
+  uint32_t n = qvsim::write_record("System", r);
+  Value got = read(open("System"), kSeekForwards, n);
+  ASSERT_TRUE(got.is_array());
+  const std::vector<Value> expected = {Value::num(n),     Value::num(-2147483648.0),
+                                       Value::num(-1),    Value::num(-1073741819),
+                                       Value::num(65535), Value::num(1),
+                                       Value::num(32769), Value::str("x")};
+  EXPECT_EQ(got.items, expected);
+}
+
+TEST_F(RecordReader, EventWrittenByTheLibraryReadsBack) {
+  qvsim::set_clock(1100043200);
+  double src = number(run(QVREGEVENTSOURCE, {absent(), Value::str("MyApp")}));
+  ASSERT_GT(src, 0);
+  run(QVREPORTEVENT, {Value::num(src), Value::num(2), Value::num(70000), Value::str("Hello")});
+  Value r = read(open("Application"), kSequentialForwards);
+  const std::vector<Value> expected = {
+      Value::num(1), Value::num(1100043200), Value::num(1100043200), Value::num(4464),
+      Value::num(2), Value::num(1),          Value::num(0),          Value::str("Hello")};
+  EXPECT_EQ(r.items, expected);
+}
+
+TEST_F(RecordReader, SequentialReadWalksToTheEnd) {
+  for (uint32_t id : {10, 20, 30}) qvsim::write_record("Application", event(id));
+  double h = open("Application");
+  for (double id : {10, 20, 30}) {
+    Value r = read(h, kSequentialForwards);
+    ASSERT_TRUE(r.is_array());
+    EXPECT_EQ(r.items[3], Value::num(id));
+  }
+  EXPECT_EQ(read(h, kSequentialForwards), Value::num(ERR_READ_FAILED));
+  EXPECT_EQ(last_error(), 38);
+  // The end stays the end.
+  EXPECT_EQ(read(h, kSequentialForwards), Value::num(ERR_READ_FAILED));
+  EXPECT_EQ(last_error(), 38);
+}
+
+// Absent flags and record number fetch as 0: a seek forwards to record 0, which no log has.
+TEST_F(RecordReader, AbsentParametersSeekRecordZero) {
+  qvsim::write_record("Application", event(1));
+  qvsim::write_record("Application", event(2));
+  double h = open("Application");
+  EXPECT_EQ(run(QVREADEVENTLOG, {Value::num(h)}), Value::num(ERR_READ_FAILED));
+  EXPECT_EQ(last_error(), 87);
+  Value r = run(QVREADEVENTLOG, {Value::num(h), absent(), Value::num(2)});
+  ASSERT_TRUE(r.is_array());
+  EXPECT_EQ(r.items[0], Value::num(2));
+}
+
+// The first read learns the size; the buffer grows once to exactly that size.
+TEST_F(RecordReader, TwoReadsPerRecordWithTheExactSize) {
+  qvsim::RecordView e = event(1, {u"a string of some length", u"another"}, {9, 9, 9}, {1, 0});
+  e.computer = qvsim::computer_name();
+  qvsim::write_record("Application", e);
+  double h = open("Application");
+  uint32_t before = qvsim::read_calls();
+  ASSERT_TRUE(read(h, kSequentialForwards).is_array());
+  EXPECT_EQ(qvsim::read_calls() - before, 2u);
+  EXPECT_EQ(qvsim::last_read_buffer_size(), qvsim::ansi_record_size(e));
+}
+
+TEST_F(RecordReader, SecondReadFailingIsNotRetried) {
+  qvsim::write_record("Application", event(1));
+  double h = open("Application");
+  for (uint32_t error : {122u, 1503u}) {
+    qvsim::fail_read_call(1, error);
+    uint32_t before = qvsim::read_calls();
+    EXPECT_EQ(read(h, kSequentialForwards), Value::num(ERR_READ_FAILED));
+    EXPECT_EQ(qvsim::read_calls() - before, 2u);
+    EXPECT_EQ(last_error(), error);
+  }
+}
+
+TEST_F(RecordReader, AllocationFailureFailsTheRead) {
+  qvsim::write_record("Application", event(1));
+  double h = open("Application");
+  for (const char* service : {"HeapAlloc", "HeapReAlloc"}) {
+    qvsim::fail_next(service, 8);
+    EXPECT_EQ(read(h, kSequentialForwards), Value::num(ERR_READ_FAILED)) << service;
+    EXPECT_EQ(last_error(), 8) << service;
+  }
+  // Nothing was consumed: the record is still the next one.
+  Value r = read(h, kSequentialForwards);
+  ASSERT_TRUE(r.is_array());
+  EXPECT_EQ(r.items[0], Value::num(1));
+}
+
+TEST_F(RecordReader, MissingArrayOrContainer) {
+  qvsim::write_record("Application", event(1, {u"a", u"b"}));
+  double h = open("Application");
+  for (int which = 0; which < 2; ++which) {
+    if (which == 0) xpp::fail_con_new_array(1);
+    if (which == 1) xpp::fail_con_new(1);
+    EXPECT_EQ(read(h, kSeekForwards, 1), Value::num(ERR_NO_ARRAY));
+    EXPECT_EQ(xpp::live_containers(), 0);
+  }
+}
+
+// A backup file whose record claims more strings than it holds: the strings are cut at
+// the record's end, and those beyond it are empty.
+TEST_F(RecordReader, DamagedRecordIsCutAtItsEnd) {
+  qvsim::write_record("Application", event(1, {u"x"}, {'A', 'B', 'C', 'D'}));
+  double h = open("Application");
+  ASSERT_EQ(run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("a.evt"))}),
+            Value::boolean(true));
+  std::vector<uint8_t> file = read_bytes(path("a.evt"));
+  for (uint16_t claimed : {3, 40}) {
+    file[48 + 26] = static_cast<uint8_t>(claimed);
+    std::string damaged = path("damaged" + std::to_string(claimed) + ".evt");
+    write_bytes(damaged, file);
+    Value r = read(open_backup(damaged), kSeekForwards, 1);
+    ASSERT_TRUE(r.is_array());
+    ASSERT_EQ(r.items.size(), 7u + claimed);
+    std::vector<Value> expected(claimed, Value::str(""));
+    expected[0] = Value::str("x");
+    // The raw data read as UTF-16 gives one string the service cuts at the record's end;
+    // the library's walk finds the data itself as the last, unterminated one.
+    expected[1] = Value::str("??");
+    expected[2] = Value::str("ABCD");
+    EXPECT_EQ(strings_of(r), expected);
+  }
+}
+
+}  // namespace
