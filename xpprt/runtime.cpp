@@ -3,8 +3,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <map>
-#include <mutex>
 
 #include "host/xpp_api.h"
 #include "xpprt/host.h"
@@ -24,41 +22,35 @@ struct Param {
 struct Container {
   Value value;
   bool released = false;
-  XppParamList_* owner = nullptr;
 };
+
+// A container handle names the call that created the container and its place in that
+// call's list, so that a handle of another call, or a stale one, is recognised.
+constexpr unsigned kIndexBits = sizeof(uintptr_t) == 8 ? 32 : 12;
+constexpr uintptr_t kIndexMask = (uintptr_t{1} << kIndexBits) - 1;
 
 }  // namespace
 
 struct XppParamList_ {
   uint32_t magic = kMagic;
+  uintptr_t serial = 0;  // this invocation's number
   std::vector<Param> params;
-  std::vector<Value> copies;  // the values of parameters passed by value
-  Value result;
-  int results_set = 0;
-  std::vector<std::string> violations;
-  std::vector<uintptr_t> created;
+  std::vector<Value> values;  // the values of parameters passed by value
+  xpp::CallResult outcome;
+  std::vector<Container> containers;  // created during this invocation
 };
 
 namespace {
 
-std::mutex& containers_lock() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::map<uintptr_t, Container>& containers() {
-  static std::map<uintptr_t, Container> table;
-  return table;
-}
-
-uintptr_t next_container_id = 0;
+std::atomic<uintptr_t> next_serial{0};
+std::atomic<int> live_count{0};
 std::atomic<int> con_new_failures{0};
 std::atomic<int> con_new_array_failures{0};
 thread_local XppParamList_* current_call = nullptr;
 
 void violation(XppParamList_* call, std::string what) {
   if (call == nullptr) call = current_call;
-  if (call != nullptr) call->violations.push_back(std::move(what));
+  if (call != nullptr) call->outcome.violations.push_back(std::move(what));
 }
 
 // The parameter list as the export passed it, or null (with a violation) when it is not
@@ -78,38 +70,48 @@ const Param* param_at(XppParamList_* pl, XppUlong index) {
 }
 
 bool take_failure(std::atomic<int>& counter) {
-  int n = counter.load();
+  int n = counter.load(std::memory_order_relaxed);
   while (n > 0) {
     if (counter.compare_exchange_weak(n, n - 1)) return true;
   }
   return false;
 }
 
-void set_result(XppParamList_* pl, Value v) {
-  pl->result = std::move(v);
-  ++pl->results_set;
+void set_result(XppParamList_* pl, const Value& v) {
+  pl->outcome.value = v;
+  ++pl->outcome.results_set;
 }
 
-ContainerHandle new_container(Value v) {
-  std::lock_guard<std::mutex> guard(containers_lock());
-  uintptr_t id = ++next_container_id;
-  containers()[id] = Container{std::move(v), false, current_call};
-  if (current_call != nullptr) current_call->created.push_back(id);
-  return reinterpret_cast<ContainerHandle>(id);
+ContainerHandle new_container(Value v, const char* op) {
+  XppParamList_* call = current_call;
+  if (call == nullptr) return nullptr;  // containers belong to a call in progress
+  if (call->containers.size() >= kIndexMask) {
+    violation(call, std::string(op) + ": too many containers in one call");
+    return nullptr;
+  }
+  call->containers.push_back(Container{std::move(v), false});
+  live_count.fetch_add(1, std::memory_order_relaxed);
+  uintptr_t handle = ((call->serial << kIndexBits) | call->containers.size());
+  return reinterpret_cast<ContainerHandle>(handle);
 }
 
-// The live container of that handle, or null with a violation. Call with the lock held.
+// The live container of that handle, or null with a violation.
 Container* live_container(ContainerHandle con, const char* op) {
-  auto found = containers().find(reinterpret_cast<uintptr_t>(con));
-  if (found == containers().end()) {
-    violation(nullptr, std::string(op) + ": unknown container");
+  XppParamList_* call = current_call;
+  uintptr_t handle = reinterpret_cast<uintptr_t>(con);
+  uintptr_t index = handle & kIndexMask;
+  uintptr_t serial_mask = ~uintptr_t{0} >> kIndexBits;
+  if (call == nullptr || index == 0 || index > call->containers.size() ||
+      (handle >> kIndexBits) != (call->serial & serial_mask)) {
+    violation(call, std::string(op) + ": unknown container");
     return nullptr;
   }
-  if (found->second.released) {
-    violation(nullptr, std::string(op) + ": container used after its release");
+  Container& c = call->containers[index - 1];
+  if (c.released) {
+    violation(call, std::string(op) + ": container used after its release");
     return nullptr;
   }
-  return &found->second;
+  return &c;
 }
 
 // Two's-complement wrap of a number into 32 bits, after truncation toward zero.
@@ -194,7 +196,12 @@ void XPP_CDECL _retc(XppParamList pl, const char* text) {
     violation(call, "_retc: no string");
     text = "";
   }
-  set_result(call, Value::str(text));
+  // In place, so that a kept frame reuses the result's storage.
+  Value& result = call->outcome.value;
+  result.type = Value::Type::kCharacter;
+  result.text.assign(text);
+  result.items.clear();
+  ++call->outcome.results_set;
 }
 
 static Value* store_target(XppParamList pl, XppUlong index, const char* op) {
@@ -232,38 +239,39 @@ ContainerHandle XPP_CDECL _conNewArray(XppUlong dimensions, XppUlong count) {
     return nullptr;
   }
   if (take_failure(con_new_array_failures)) return nullptr;
-  return new_container(Value::array(std::vector<Value>(count)));
+  return new_container(Value::array(std::vector<Value>(count)), "_conNewArray");
 }
 
 ContainerHandle XPP_CDECL _conNew(ContainerHandle none) {
   if (none != nullptr) violation(nullptr, "_conNew: argument is not null");
   if (take_failure(con_new_failures)) return nullptr;
-  return new_container(Value::nil());
+  return new_container(Value::nil(), "_conNew");
 }
 
 ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value) {
-  std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conPutNL");
   if (c == nullptr) return nullptr;
-  c->value = Value::num(value);
+  c->value.type = Value::Type::kNumber;
+  c->value.number = value;
+  c->value.items.clear();
   return con;
 }
 
 ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const char* text) {
-  std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conPutC");
   if (c == nullptr) return nullptr;
   if (text == nullptr) {
     violation(nullptr, "_conPutC: no string");
     return nullptr;
   }
-  c->value = Value::str(text);
+  c->value.type = Value::Type::kCharacter;
+  c->value.text.assign(text);
+  c->value.items.clear();
   return con;
 }
 
 XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUlong index,
                                XppUlong closing) {
-  std::lock_guard<std::mutex> guard(containers_lock());
   if (closing != 0) violation(nullptr, "_conArrayPut: index list not closed by 0");
   Container* a = live_container(array, "_conArrayPut");
   Container* c = live_container(con, "_conArrayPut");
@@ -272,14 +280,13 @@ XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUl
     violation(nullptr, "_conArrayPut: element " + std::to_string(index) + " out of range");
     return 0;
   }
-  a->value.items[index - 1] = c->value;
+  if (a != c) a->value.items[index - 1] = c->value;
   return 1;
 }
 
 XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
   XppParamList_* call = checked(pl, "_conReturn");
   if (call == nullptr) return 0;
-  std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conReturn");
   if (c == nullptr) return 0;
   set_result(call, c->value);
@@ -287,11 +294,10 @@ XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
 }
 
 XppLong XPP_CDECL _conRelease(ContainerHandle con) {
-  std::lock_guard<std::mutex> guard(containers_lock());
   Container* c = live_container(con, "_conRelease");
   if (c == nullptr) return 0;
   c->released = true;
-  c->value = Value::nil();
+  live_count.fetch_sub(1, std::memory_order_relaxed);
   return 1;
 }
 
@@ -308,57 +314,66 @@ Arg by_ref(Value& variable) {
   return a;
 }
 
-CallResult call(ExportFn fn, const std::vector<Arg>& args) {
-  XppParamList_ list;
-  list.copies.reserve(args.size());
-  for (const Arg& arg : args) {
-    Param p;
-    if (arg.kind == Arg::Kind::kValue) {
-      list.copies.push_back(arg.value);
-      p.present = true;
-      p.value = &list.copies.back();
-    } else if (arg.kind == Arg::Kind::kReference) {
-      p.present = true;
-      p.by_ref = true;
-      p.value = arg.ref;
-    }
-    list.params.push_back(p);
-  }
+Frame::Frame(size_t parameters) : list_(new XppParamList_) {
+  list_->params.resize(parameters);
+  list_->values.resize(parameters);
+}
+
+Frame::~Frame() { delete list_; }
+
+void Frame::set(size_t index, Value value) {
+  list_->values.at(index - 1) = std::move(value);
+  list_->params.at(index - 1) = Param{true, false, &list_->values[index - 1]};
+}
+
+void Frame::set_reference(size_t index, Value& variable) {
+  list_->params.at(index - 1) = Param{true, true, &variable};
+}
+
+void Frame::set_absent(size_t index) { list_->params.at(index - 1) = Param{}; }
+
+Value& Frame::value(size_t index) { return list_->values.at(index - 1); }
+
+const CallResult& Frame::invoke(ExportFn fn) {
+  XppParamList_& list = *list_;
+  list.serial = next_serial.fetch_add(1, std::memory_order_relaxed) + 1;
+  list.outcome.value.type = Value::Type::kNil;
+  list.outcome.results_set = 0;
+  list.outcome.violations.clear();
 
   XppParamList_* outer = current_call;
   current_call = &list;
   fn(&list);
   current_call = outer;
 
-  CallResult result;
-  result.value = list.result;
-  result.results_set = list.results_set;
-  if (list.results_set != 1)
-    list.violations.push_back("the export set " + std::to_string(list.results_set) +
-                              " results instead of one");
-  {
-    std::lock_guard<std::mutex> guard(containers_lock());
-    for (uintptr_t id : list.created) {
-      auto found = containers().find(id);
-      if (found == containers().end()) continue;
-      if (!found->second.released)
-        list.violations.push_back("container " + std::to_string(id) +
-                                  " was not released before the export returned");
-      containers().erase(found);
+  if (list.outcome.results_set != 1)
+    list.outcome.violations.push_back("the export set " + std::to_string(list.outcome.results_set) +
+                                      " results instead of one");
+  for (size_t i = 0; i < list.containers.size(); ++i) {
+    if (list.containers[i].released) continue;
+    list.outcome.violations.push_back("container " + std::to_string(i + 1) +
+                                      " was not released before the export returned");
+    live_count.fetch_sub(1, std::memory_order_relaxed);
+  }
+  list.containers.clear();
+  return list.outcome;
+}
+
+CallResult call(ExportFn fn, const std::vector<Arg>& args) {
+  Frame frame(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].kind == Arg::Kind::kValue) {
+      frame.set(i + 1, args[i].value);
+    } else if (args[i].kind == Arg::Kind::kReference) {
+      frame.set_reference(i + 1, *args[i].ref);
     }
   }
-  result.violations = std::move(list.violations);
-  return result;
+  return frame.invoke(fn);
 }
 
 void fail_con_new(int count) { con_new_failures = count; }
 void fail_con_new_array(int count) { con_new_array_failures = count; }
 
-int live_containers() {
-  std::lock_guard<std::mutex> guard(containers_lock());
-  int n = 0;
-  for (const auto& entry : containers()) n += entry.second.released ? 0 : 1;
-  return n;
-}
+int live_containers() { return live_count.load(); }
 
 }  // namespace xpp

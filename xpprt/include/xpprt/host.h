@@ -40,6 +40,28 @@ struct XPPRT_API CallResult {
 // store into a parameter that was not passed by reference.
 XPPRT_API CallResult call(ExportFn fn, const std::vector<Arg>& args);
 
+// A parameter list kept for many calls, as the Xbase++ virtual machine keeps its frames:
+// set the parameters, invoke, read the result, set again. Each invocation is audited like
+// call(). Not to be shared between threads.
+class XPPRT_API Frame {
+ public:
+  explicit Frame(size_t parameters);
+  ~Frame();
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+
+  void set(size_t index, Value value);  // 1-based; by value
+  void set_reference(size_t index, Value& variable);
+  void set_absent(size_t index);
+  Value& value(size_t index);  // the by-value parameter, to change it in place
+
+  // Runs the export; the result and the audit's findings stay valid until the next call.
+  const CallResult& invoke(ExportFn fn);
+
+ private:
+  XppParamList_* list_;
+};
+
 // Makes the next `count` calls of _conNew or _conNewArray return no container.
 XPPRT_API void fail_con_new(int count);
 XPPRT_API void fail_con_new_array(int count);
