@@ -132,6 +132,7 @@ void check_resource(HMODULE module, const std::string& how, const std::vector<BY
 // ---------------------------------------------------------------------------------------
 // The module as message file.
 
+// Wine 8.0 renders as Windows does, also from the module loaded as a data file.
 struct Rendering {
   DWORD id;
   bool found;  // else: no text, error 317
@@ -395,7 +396,8 @@ void check_key_name_limit() {
 // more than 260 characters in the ANSI registry functions already, with 234 (ERROR_MORE_DATA):
 // RegCreateKeyExA, RegOpenKeyExA and RegDeleteKeyA convert the path into the thread's static
 // Unicode buffer of MAX_PATH + 1 characters, and a longer path overflows it
-// (STATUS_BUFFER_OVERFLOW, 234), so the registry itself never sees it. The library's path is
+// (STATUS_BUFFER_OVERFLOW, 234), so the registry itself never sees it (RegCreateKeyExW with
+// the same path creates the key). The library's path is
 // 55 characters and the name: names of up to 205 characters reach Wine's registry.
 struct LongName {
   size_t chars;
