@@ -2,6 +2,8 @@
 #
 #   -DMODE=boot                      create or update the prefix (first start: wineboot)
 #   -DMODE=run -DPROGRAM=X.exe       run it; its exit status is the test's
+#             [-DFILE_ARGS=a|b]      with these files of the build machine as arguments,
+#                                    each given as its Windows path (winepath -w)
 #   -DMODE=golden -DPROGRAM=qvcall.exe -DSCRIPT=NAME.qv -DEXPECTED=NAME.out
 #                 -DWINE_EXPECTED=NAME.wine.out
 #                                    run the script; compare with NAME.wine.out where it
@@ -40,7 +42,22 @@ endif()
 
 if(MODE STREQUAL "run")
   get_filename_component(dir ${PROGRAM} DIRECTORY)
-  execute_process(COMMAND ${WINE} ${PROGRAM} WORKING_DIRECTORY ${dir} RESULT_VARIABLE status
+  set(arguments "")
+  if(DEFINED FILE_ARGS)
+    find_program(WINEPATH NAMES winepath REQUIRED)
+    string(REPLACE "|" ";" files "${FILE_ARGS}")
+    foreach(file IN LISTS files)
+      execute_process(COMMAND ${WINEPATH} -w ${file} RESULT_VARIABLE status
+                      OUTPUT_VARIABLE windows_path ERROR_VARIABLE errors
+                      OUTPUT_STRIP_TRAILING_WHITESPACE TIMEOUT 60)
+      if(NOT status EQUAL 0 OR windows_path STREQUAL "")
+        message(FATAL_ERROR "winepath -w ${file} failed (${status}):\n${errors}")
+      endif()
+      list(APPEND arguments "${windows_path}")
+    endforeach()
+  endif()
+  execute_process(COMMAND ${WINE} ${PROGRAM} ${arguments} WORKING_DIRECTORY ${dir}
+                  RESULT_VARIABLE status
                   OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 150)
   string(REPLACE "\r\n" "\n" output "${output}")
   message("${output}")
