@@ -116,6 +116,9 @@ Container* live_container(ContainerHandle con, const char* op) {
 
 // Two's-complement wrap of a number into 32 bits, after truncation toward zero.
 XppLong to_long(double n) {
+  // Within 64 bits the conversion truncates and the cast to 32 bits wraps.
+  if (n > -9.2e18 && n < 9.2e18)
+    return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
   if (!std::isfinite(n)) return 0;
   double whole = std::fmod(std::trunc(n), 4294967296.0);
   if (whole < 0) whole += 4294967296.0;

@@ -78,8 +78,12 @@ void BM_read_quorvel(benchmark::State& state) {
         xpp::call(QVOPENBACKUPEVENTLOG, {xpp::absent(), xpp::Value::str(file)});
     xpp::Value handle = opened.value;
     int records = 0;
+    // One parameter list for every read, as the Xbase++ virtual machine keeps its frame.
+    xpp::Frame read(2);
+    read.set(1, handle);
+    read.set(2, xpp::Value::num(5));
     for (;;) {
-      xpp::CallResult r = xpp::call(QVREADEVENTLOG, {handle, xpp::Value::num(5)});
+      const xpp::CallResult& r = read.invoke(QVREADEVENTLOG);
       if (!r.value.is_array()) break;
       strings += r.value.items.size() - 7;
       ++records;
