@@ -7,6 +7,11 @@
 #include "qvsim/control.h"
 #include "xpprt/host.h"
 
+namespace xpp {
+// Values print as Xbase++ literals in test failures.
+inline void PrintTo(const Value& value, std::ostream* os) { *os << to_literal(value); }
+}  // namespace xpp
+
 class SimTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,0 +1,335 @@
+// Every export, every parameter position, every kind of Xbase++ value, by value and by
+// reference: no crash, exactly one result, every container released, and the outcome the
+// export gives for what that value fetches as.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "host/exports.h"
+#include "host/status.h"
+#include "platform/qv_windows.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using xpp::Arg;
+using xpp::Value;
+
+// One kind of value, with what the run-time's fetches make of it.
+struct Kind {
+  std::string name;
+  Arg arg;  // by value, or absent
+  bool present = true;
+
+  XppLong parnl() const {
+    if (!present || !arg.value.is_number()) return 0;
+    double n = std::trunc(arg.value.number);
+    return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+  }
+  bool character() const { return present && arg.value.is_character(); }
+  // What _parc fetches into a 260-byte buffer.
+  size_t name_length() const {
+    return character() ? std::min<size_t>(arg.value.text.size(), MAX_NAME_BYTES - 1) : 0;
+  }
+};
+
+std::vector<Kind> kinds() {
+  std::vector<Kind> k = {
+      {"absent", xpp::absent(), false},
+      {"NIL", Value::nil()},
+      {"0", Value::num(0)},
+      {"-1", Value::num(-1)},
+      {"2147483647", Value::num(2147483647.0)},
+      {"-2147483648", Value::num(-2147483648.0)},
+      {"4294967295", Value::num(4294967295.0)},
+      {"1.5", Value::num(1.5)},
+      {"empty string", Value::str("")},
+      {"1 character", Value::str("x")},
+      {"259 characters", Value::str(std::string(259, 'a'))},
+      {"260 characters", Value::str(std::string(260, 'b'))},
+      {"5000 characters", Value::str(std::string(5000, 'c'))},
+      {".T.", Value::boolean(true)},
+      {"array", Value::array({Value::num(1), Value::str("a")})},
+  };
+  return k;
+}
+
+// What a call must give.
+struct Expect {
+  enum class Is { kCode, kTrue, kFalse, kLogical, kHandle, kZero, kArray, kNumber, kText, kString };
+  Is is;
+  double code = 0;
+  std::string text;
+};
+Expect code(double c) { return {Expect::Is::kCode, c, {}}; }
+Expect is(Expect::Is what) { return {what, 0, {}}; }
+Expect text(std::string t) { return {Expect::Is::kText, 0, std::move(t)}; }
+
+void check(const Value& got, const Expect& e, const std::string& where) {
+  using Is = Expect::Is;
+  switch (e.is) {
+    case Is::kCode:
+      EXPECT_EQ(got, Value::num(e.code)) << where;
+      return;
+    case Is::kTrue:
+      EXPECT_EQ(got, Value::boolean(true)) << where;
+      return;
+    case Is::kFalse:
+      EXPECT_EQ(got, Value::boolean(false)) << where;
+      return;
+    case Is::kLogical:
+      EXPECT_TRUE(got.is_logical()) << where << ": " << xpp::to_literal(got);
+      return;
+    case Is::kHandle:
+      EXPECT_TRUE(got.is_number() && got.number > 0) << where << ": " << xpp::to_literal(got);
+      return;
+    case Is::kZero:
+      EXPECT_EQ(got, Value::num(0)) << where;
+      return;
+    case Is::kArray:
+      EXPECT_TRUE(got.is_array()) << where << ": " << xpp::to_literal(got);
+      return;
+    case Is::kNumber:
+      EXPECT_TRUE(got.is_number()) << where << ": " << xpp::to_literal(got);
+      return;
+    case Is::kText:
+      EXPECT_EQ(got, Value::str(e.text)) << where;
+      return;
+    case Is::kString:
+      EXPECT_TRUE(got.is_character()) << where << ": " << xpp::to_literal(got);
+      return;
+  }
+}
+
+// An export, the arguments of a call that succeeds, and what each position does with a
+// value of each kind.
+struct Export {
+  const char* name;
+  xpp::ExportFn fn;
+  size_t parameters;
+  std::function<std::vector<Value>()> baseline;
+  std::function<Expect(size_t position, const Kind& kind)> expect;
+};
+
+Value open_log() { return run(QVOPENEVENTLOG, {S(""), S("Application")}); }
+Value source_handle() { return run(QVREGEVENTSOURCE, {S(""), S("MatrixApp")}); }
+
+bool no_handle(const Kind& k) { return k.parnl() == 0; }
+
+std::vector<Export> exports() {
+  using Is = Expect::Is;
+  // The first position of the exports that take a handle: 0 is refused, any other number
+  // is not a handle that Windows handed out.
+  auto handle_rule = [](const Kind& k, Expect otherwise) {
+    return no_handle(k) ? code(ERR_MISSING_FIRST) : otherwise;
+  };
+  return {
+      {"QVREGEVENTSOURCE", QVREGEVENTSOURCE, 2,
+       [] {
+         return std::vector<Value>{S(""), S("MatrixApp")};
+       },
+       [](size_t p, const Kind& k) {
+         if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         return k.name_length() > 0 ? is(Is::kHandle) : code(ERR_MISSING_SECOND);
+       }},
+      {"QVREPORTEVENT", QVREPORTEVENT, 4,
+       [] {
+         return std::vector<Value>{source_handle(), N(4), N(1), S("text")};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, is(Is::kFalse));
+         if (p == 4) return k.character() ? is(Is::kTrue) : code(ERR_MISSING_TEXT);
+         return is(Is::kTrue);
+       }},
+      {"QVDEREGEVENTSOURCE", QVDEREGEVENTSOURCE, 1,
+       [] { return std::vector<Value>{source_handle()}; },
+       [=](size_t, const Kind& k) { return handle_rule(k, is(Is::kFalse)); }},
+      {"QVOPENEVENTLOG", QVOPENEVENTLOG, 2,
+       [] {
+         return std::vector<Value>{S(""), S("Application")};
+       },
+       [](size_t p, const Kind& k) {
+         if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         // A log the service does not have opens Application.
+         return k.name_length() > 0 ? is(Is::kHandle) : code(ERR_MISSING_SECOND);
+       }},
+      {"QVOPENBACKUPEVENTLOG", QVOPENBACKUPEVENTLOG, 2,
+       [] {
+         return std::vector<Value>{S(""), S("matrix.evt")};
+       },
+       [](size_t p, const Kind& k) {
+         if (p == 1) return is(Is::kZero);
+         return k.name_length() > 0 ? is(Is::kZero) : code(ERR_MISSING_SECOND);
+       }},
+      {"QVCLOSEEVENTLOG", QVCLOSEEVENTLOG, 1, [] { return std::vector<Value>{open_log()}; },
+       [=](size_t, const Kind& k) { return handle_rule(k, is(Is::kFalse)); }},
+      {"QVCLEAREVENTLOG", QVCLEAREVENTLOG, 2,
+       [] {
+         return std::vector<Value>{open_log(), S("")};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, is(Is::kFalse));
+         return k.name_length() > 0 ? is(Is::kLogical) : is(Is::kTrue);
+       }},
+      {"QVQUERYLOGENTRYNUM", QVQUERYLOGENTRYNUM, 2,
+       [] {
+         return std::vector<Value>{open_log(), N(0)};
+       },
+       [=](size_t p, const Kind& k) {
+         return p == 1 ? handle_rule(k, is(Is::kFalse)) : is(Is::kTrue);
+       }},
+      {"QVQUERYOLDESTLOGENTRY", QVQUERYOLDESTLOGENTRY, 2,
+       [] {
+         return std::vector<Value>{open_log(), N(0)};
+       },
+       [=](size_t p, const Kind& k) {
+         return p == 1 ? handle_rule(k, is(Is::kFalse)) : is(Is::kTrue);
+       }},
+      {"QVEVENTGETLASTERROR", QVEVENTGETLASTERROR, 1, [] { return std::vector<Value>{S("")}; },
+       [](size_t, const Kind&) { return is(Is::kNumber); }},
+      {"QVREADEVENTLOG", QVREADEVENTLOG, 3,
+       [] {
+         return std::vector<Value>{open_log(), N(6), N(1)};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
+         // Flags: 0 reads with seek and forwards; every other value here is a combination
+         // that Windows refuses. Record numbers: the log holds record 1 only.
+         if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
+         return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
+       }},
+      {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,
+       [] {
+         return std::vector<Value>{open_log(), S("matrix-out.evt")};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, is(Is::kFalse));
+         return k.name_length() > 0 ? is(Is::kLogical) : code(ERR_MISSING_SECOND);
+       }},
+      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 2,
+       [] {
+         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll")};
+       },
+       [](size_t p, const Kind& k) {
+         if (p == 1) {
+           if (k.name_length() == 0) return code(ERR_MISSING_FIRST);
+           // The registry refuses a key name of more than 255 characters.
+           return code(k.name_length() > 255 ? ERROR_INVALID_PARAMETER : 0);
+         }
+         return k.name_length() > 0 ? code(0) : code(ERR_MISSING_SECOND);
+       }},
+      {"QVDELEVENTKEY", QVDELEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },
+       [](size_t, const Kind& k) {
+         return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
+       }},
+      {"QVCHECKEVENTKEY", QVCHECKEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },
+       [](size_t, const Kind& k) {
+         return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
+       }},
+      {"QVFORMATDATETIME", QVFORMATDATETIME, 2,
+       [] {
+         return std::vector<Value>{N(1100043200), S("%%")};
+       },
+       [](size_t p, const Kind& k) {
+         if (p == 1) return k.parnl() == 0 ? text("") : text("%");
+         // A format without conversions is its own text, cut to 125 characters.
+         if (k.name_length() > 0) return text(k.arg.value.text.substr(0, 125));
+         return is(Expect::Is::kString);  // the default format: checked below
+       }},
+  };
+}
+
+class TypeMatrixTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    dir_ = std::filesystem::temp_directory_path() / ("qv-matrix-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    old_dir_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(old_dir_);
+    std::filesystem::remove_all(dir_);
+    SimTest::TearDown();
+  }
+
+  // The state each call starts from: a log holding one event, no key, no files.
+  void fresh_state() {
+    qvsim::reset();
+    qvsim::set_clock(1100043200);
+    qvsim::set_user_name("xbuser");
+    qvsim::set_computer_name("QVHOST");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+      std::filesystem::remove_all(entry.path());
+    Value h = source_handle();
+    run(QVREPORTEVENT, {h, N(4), N(1), S("the one event")});
+    run(QVDEREGEVENTSOURCE, {h});
+  }
+
+  std::filesystem::path dir_;
+  std::filesystem::path old_dir_;
+};
+
+TEST_F(TypeMatrixTest, EveryExportEveryPositionEveryKind) {
+  for (const Export& e : exports()) {
+    // One position past the last: an extra parameter changes nothing.
+    for (size_t p = 1; p <= e.parameters + 1; ++p) {
+      for (const Kind& k : kinds()) {
+        for (bool reference : {false, true}) {
+          if (reference && !k.present) continue;
+          // An extra parameter changes nothing: the result is the baseline call's.
+          Value baseline_result;
+          if (p > e.parameters) {
+            fresh_state();
+            std::vector<Value> values = e.baseline();
+            baseline_result = run(e.fn, std::vector<Arg>(values.begin(), values.end()));
+          }
+          fresh_state();
+          std::vector<Value> values = e.baseline();
+          Value variable = k.arg.value;
+          std::vector<Arg> args(values.begin(), values.end());
+          if (p > args.size()) args.resize(p);
+          args[p - 1] = !k.present ? xpp::absent() : reference ? xpp::by_ref(variable) : k.arg;
+
+          std::string where = std::string(e.name) + " parameter " + std::to_string(p) + " " +
+                              k.name + (reference ? " by reference" : "");
+          xpp::CallResult r = xpp::call(e.fn, args);
+          EXPECT_EQ(r.results_set, 1) << where;
+          for (const std::string& v : r.violations) ADD_FAILURE() << where << ": audit: " << v;
+          EXPECT_EQ(xpp::live_containers(), 0) << where;
+
+          if (p > e.parameters) {
+            bool opener = e.fn == QVREGEVENTSOURCE || e.fn == QVOPENEVENTLOG;
+            EXPECT_EQ(r.value.type, baseline_result.type) << where;
+            if (!opener) {
+              EXPECT_EQ(r.value, baseline_result) << where;
+            }
+            continue;
+          }
+          check(r.value, e.expect(p, k), where);
+          if (e.fn == QVFORMATDATETIME && p == 2 && k.name_length() == 0) {
+            EXPECT_EQ(r.value.text.size(), 8u) << where << ": the default format";
+          }
+
+          // Only a few parameters are ever written to, and only when passed by reference.
+          bool stored_number =
+              (e.fn == QVQUERYLOGENTRYNUM || e.fn == QVQUERYOLDESTLOGENTRY) && p == 2 && reference;
+          bool stored_text = e.fn == QVEVENTGETLASTERROR && reference && k.character();
+          if (stored_number) {
+            EXPECT_TRUE(variable.is_number()) << where;
+          } else if (stored_text) {
+            EXPECT_TRUE(variable.is_character()) << where;
+          } else if (reference) {
+            EXPECT_EQ(variable, k.arg.value) << where << ": the caller's variable changed";
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
