@@ -25,6 +25,14 @@ inline HANDLE fetch_handle(XppParamList pl, XppUlong index) {
   return handle_from_number(_parnl(pl, index));
 }
 
+// The handle in parameter 1. A handle of 0 refuses the call: the result is set to
+// ERR_MISSING_FIRST and null is returned.
+inline HANDLE handle_or_refuse(XppParamList pl) {
+  HANDLE handle = fetch_handle(pl, 1);
+  if (handle == nullptr) _retnl(pl, ERR_MISSING_FIRST);
+  return handle;
+}
+
 // Clears the buffer and fetches a character parameter into it. Returns the number of
 // characters fetched: 0 for an absent, empty or non-character parameter.
 inline XppUlong fetch_name(XppParamList pl, XppUlong index, char (&buffer)[MAX_NAME_BYTES]) {
@@ -35,6 +43,21 @@ inline XppUlong fetch_name(XppParamList pl, XppUlong index, char (&buffer)[MAX_N
 // A name for Windows: the buffer when something was fetched, else null.
 inline const char* optional_name(const char* buffer, XppUlong count) {
   return count > 0 ? buffer : nullptr;
+}
+
+typedef HANDLE(WINAPI* NameOpener)(LPCSTR server, LPCSTR name);
+
+// The openers' frame: server name (optional) and a name or path (required), then the
+// opener's handle as the result (0 when Windows refused).
+inline void open_by_name(XppParamList pl, NameOpener opener) {
+  char server[MAX_NAME_BYTES];
+  char name[MAX_NAME_BYTES];
+  XppUlong server_count = fetch_name(pl, 1, server);
+  if (fetch_name(pl, 2, name) == 0) {
+    _retnl(pl, ERR_MISSING_SECOND);
+    return;
+  }
+  _retnl(pl, number_from_handle(opener(optional_name(server, server_count), name)));
 }
 
 // Only the low 16 bits of a type word carry the type.

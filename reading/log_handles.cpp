@@ -4,30 +4,13 @@
 
 namespace {
 
-typedef HANDLE(WINAPI* Opener)(LPCSTR server, LPCSTR name);
 typedef BOOL(WINAPI* Query)(HANDLE log, PDWORD result);
-
-// Server name (optional) and log name or file path (required), then the opener's handle.
-void open_log(XppParamList pl, Opener opener) {
-  char server[MAX_NAME_BYTES];
-  char name[MAX_NAME_BYTES];
-  XppUlong server_count = qv::fetch_name(pl, 1, server);
-  if (qv::fetch_name(pl, 2, name) == 0) {
-    _retnl(pl, ERR_MISSING_SECOND);
-    return;
-  }
-  HANDLE handle = opener(qv::optional_name(server, server_count), name);
-  _retnl(pl, qv::number_from_handle(handle));
-}
 
 // A count or record number of the log, stored into parameter 2 when it is passed by
 // reference: the number on success, 0 on failure.
 void query_log(XppParamList pl, Query query) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   DWORD result = 0;
   BOOL ok = query(handle, &result);
   if (qv::is_by_reference(_partype(pl, 2)))
@@ -37,25 +20,19 @@ void query_log(XppParamList pl, Query query) {
 
 }  // namespace
 
-QV_EXPORT QVOPENEVENTLOG(XppParamList pl) { open_log(pl, OpenEventLogA); }
+QV_EXPORT QVOPENEVENTLOG(XppParamList pl) { qv::open_by_name(pl, OpenEventLogA); }
 
-QV_EXPORT QVOPENBACKUPEVENTLOG(XppParamList pl) { open_log(pl, OpenBackupEventLogA); }
+QV_EXPORT QVOPENBACKUPEVENTLOG(XppParamList pl) { qv::open_by_name(pl, OpenBackupEventLogA); }
 
 QV_EXPORT QVCLOSEEVENTLOG(XppParamList pl) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   _retl(pl, CloseEventLog(handle));
 }
 
 QV_EXPORT QVBACKUPEVENTLOG(XppParamList pl) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   char path[MAX_NAME_BYTES];
   if (qv::fetch_name(pl, 2, path) == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
@@ -65,11 +42,8 @@ QV_EXPORT QVBACKUPEVENTLOG(XppParamList pl) {
 }
 
 QV_EXPORT QVCLEAREVENTLOG(XppParamList pl) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   char path[MAX_NAME_BYTES];
   XppUlong count = qv::fetch_name(pl, 2, path);
   _retl(pl, ClearEventLogA(handle, qv::optional_name(path, count)));

@@ -92,11 +92,8 @@ void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECO
 }  // namespace
 
 QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   XppLong flags = _parnl(pl, 2);
   if (flags == 0) flags = kDefaultFlags;
   XppLong number = _parnl(pl, 3);

@@ -21,27 +21,30 @@ constexpr size_t kKeyPathBytes = kKeyPrefixChars + MAX_NAME_BYTES;
 constexpr DWORD kTypesSupported =
     EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
-void format_key_path(char (&path)[kKeyPathBytes], const char* source) {
+// The key path of the source named by parameter 1. Without a source name the call is
+// refused: the result is set to ERR_MISSING_FIRST and false is returned.
+bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes]) {
+  char source[MAX_NAME_BYTES];
+  if (qv::fetch_name(pl, 1, source) == 0) {
+    _retnl(pl, ERR_MISSING_FIRST);
+    return false;
+  }
   memset(path, 0, sizeof path);
   snprintf(path, sizeof path, kEventSourceKeyFormat, source);
+  return true;
 }
 
 }  // namespace
 
 QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
-  char source[MAX_NAME_BYTES];
-  if (qv::fetch_name(pl, 1, source) == 0) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  char path[kKeyPathBytes];
+  if (!key_path_or_refuse(pl, path)) return;
   char message_file[MAX_NAME_BYTES];
   XppUlong message_file_chars = qv::fetch_name(pl, 2, message_file);
   if (message_file_chars == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
     return;
   }
-  char path[kKeyPathBytes];
-  format_key_path(path, source);
 
   char no_class[1] = "";
   HKEY key = nullptr;
@@ -68,24 +71,14 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
 }
 
 QV_EXPORT QVDELEVENTKEY(XppParamList pl) {
-  char source[MAX_NAME_BYTES];
-  if (qv::fetch_name(pl, 1, source) == 0) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
   char path[kKeyPathBytes];
-  format_key_path(path, source);
+  if (!key_path_or_refuse(pl, path)) return;
   _retnl(pl, RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 0 : ERR_KEY_FAILED);
 }
 
 QV_EXPORT QVCHECKEVENTKEY(XppParamList pl) {
-  char source[MAX_NAME_BYTES];
-  if (qv::fetch_name(pl, 1, source) == 0) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
   char path[kKeyPathBytes];
-  format_key_path(path, source);
+  if (!key_path_or_refuse(pl, path)) return;
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     _retnl(pl, ERR_KEY_FAILED);

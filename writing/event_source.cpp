@@ -32,24 +32,11 @@ PSID lookup_user_sid() {
 
 }  // namespace
 
-QV_EXPORT QVREGEVENTSOURCE(XppParamList pl) {
-  char server[MAX_NAME_BYTES];
-  char source[MAX_NAME_BYTES];
-  XppUlong server_count = qv::fetch_name(pl, 1, server);
-  if (qv::fetch_name(pl, 2, source) == 0) {
-    _retnl(pl, ERR_MISSING_SECOND);
-    return;
-  }
-  HANDLE handle = RegisterEventSourceA(qv::optional_name(server, server_count), source);
-  _retnl(pl, qv::number_from_handle(handle));
-}
+QV_EXPORT QVREGEVENTSOURCE(XppParamList pl) { qv::open_by_name(pl, RegisterEventSourceA); }
 
 QV_EXPORT QVREPORTEVENT(XppParamList pl) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   WORD type = static_cast<WORD>(_parnl(pl, 2) & 0xFFFF);
   DWORD event_id = static_cast<DWORD>(_parnl(pl, 3)) & 0xFFFFu;
   if (!qv::is_character(_partype(pl, 4))) {
@@ -78,10 +65,7 @@ QV_EXPORT QVREPORTEVENT(XppParamList pl) {
 }
 
 QV_EXPORT QVDEREGEVENTSOURCE(XppParamList pl) {
-  HANDLE handle = qv::fetch_handle(pl, 1);
-  if (handle == nullptr) {
-    _retnl(pl, ERR_MISSING_FIRST);
-    return;
-  }
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
   _retl(pl, DeregisterEventSource(handle));
 }
