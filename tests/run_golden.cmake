@@ -1,4 +1,5 @@
 # Runs one golden qvcall script and compares its output with the expected file.
+include(${CMAKE_CURRENT_LIST_DIR}/script_zone.cmake)
 execute_process(COMMAND ${QVCALL} ${SCRIPT} OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                 RESULT_VARIABLE status)
 file(READ ${EXPECTED} expected)

@@ -68,6 +68,7 @@ if(MODE STREQUAL "run")
 endif()
 
 if(MODE STREQUAL "golden")
+  include(${CMAKE_CURRENT_LIST_DIR}/../script_zone.cmake)
   # The script by its plain name from its own folder: no Unix path reaches the program.
   get_filename_component(dir ${SCRIPT} DIRECTORY)
   get_filename_component(file ${SCRIPT} NAME)
