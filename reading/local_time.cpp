@@ -100,7 +100,7 @@ int64_t rule_day(const ZoneRule& rule, int64_t year) {
 // Daylight time from the rules of the UTC year of the instant. Daylight time begins in
 // standard time and ends in daylight time; where it ends before it begins, it spans the
 // new year.
-bool daylight_by_rules(int64_t utc, const TimeZone& zone) {
+[[gnu::noinline]] bool daylight_by_rules(int64_t utc, const TimeZone& zone) {
   const int64_t year = year_of(floor_div(utc, kDay));
   const int64_t start = rule_instant(zone.start, year, zone.std_offset);
   const int64_t end = rule_instant(zone.end, year, zone.dst_offset);
@@ -109,7 +109,7 @@ bool daylight_by_rules(int64_t utc, const TimeZone& zone) {
 }
 
 // The same from the zone's years: every instant of the range falls in one of them.
-bool daylight_by_table(uint32_t utc, const TimeZone& zone) {
+inline bool daylight_by_table(uint32_t utc, const TimeZone& zone) {
   const uint32_t day = utc / static_cast<uint32_t>(kDay) + kDays1968;
   const DaylightYear& y = zone.years[table_year(day) - (kDaylightFirstYear - kFirstYear)];
   const bool inside = static_cast<uint64_t>(utc - y.from) < static_cast<uint64_t>(y.to - y.from);
@@ -117,7 +117,7 @@ bool daylight_by_table(uint32_t utc, const TimeZone& zone) {
 }
 
 // The fields of a local time of the table, given as seconds since 1968-01-01.
-void fields_by_table(uint64_t since_1968, LocalTime* t) {
+inline void fields_by_table(uint64_t since_1968, LocalTime* t) {
   const uint32_t day = static_cast<uint32_t>(since_1968 / kDay);
   const uint32_t secs = static_cast<uint32_t>(since_1968 - uint64_t{day} * kDay);
   const uint32_t i = table_year(day);
@@ -135,7 +135,7 @@ void fields_by_table(uint64_t since_1968, LocalTime* t) {
 }
 
 // The same by the general calendar arithmetic, for any local time.
-void fields_by_calendar(int64_t local, LocalTime* t) {
+[[gnu::noinline]] void fields_by_calendar(int64_t local, LocalTime* t) {
   const int64_t days = floor_div(local, kDay);
   const int32_t secs = static_cast<int32_t>(local - days * kDay);
   const int64_t year = year_of(days);
