@@ -55,9 +55,14 @@ std::atomic<int> con_new_array_failures{0};
 #endif
 thread_local XppParamList_* current_call XPPRT_FAST_TLS = nullptr;
 
-void violation(XppParamList_* call, std::string what) {
+[[gnu::noinline, gnu::cold]] void violation(XppParamList_* call, std::string what) {
   if (call == nullptr) call = current_call;
   if (call != nullptr) call->outcome.violations.push_back(std::move(what));
+}
+
+// The same for a fixed text: the callers' common path builds no string.
+[[gnu::noinline, gnu::cold]] void violation(XppParamList_* call, const char* what) {
+  violation(call, std::string(what));
 }
 
 // The parameter list as the export passed it, or null (with a violation) when it is not
