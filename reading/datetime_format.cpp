@@ -1,150 +1,228 @@
 // The conversions of the timestamp format. Nothing here follows the locale.
+//
+// Each conversion is written straight into the result while at least kRoom bytes are left
+// (no conversion but %Z needs more); nearer the limit it is written aside and as much of it
+// copied as fits, so that the result is always the first 126 characters of the expansion.
 #include "reading/datetime_format.h"
 
 #include <stdint.h>
+#include <string.h>
 
 namespace qv {
 namespace {
 
-const char* const kShortDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kDays[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                              "Thursday", "Friday", "Saturday"};
-const char* const kShortMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kMonths[12] = {"January",   "February", "March",    "April",
-                                 "May",       "June",     "July",     "August",
-                                 "September", "October",  "November", "December"};
-
-// The result being built; whatever passes the limit is dropped.
-class Output {
- public:
-  explicit Output(char (&buffer)[kFormatResultBytes]) : buffer_(buffer) {}
-
-  bool full() const { return length_ >= kFormatResultMax; }
-  size_t finish() {
-    buffer_[length_] = '\0';
-    return length_;
-  }
-
-  void put(char c) {
-    if (!full()) buffer_[length_++] = c;
-  }
-  void text(const char* s) {
-    while (*s != '\0' && !full()) buffer_[length_++] = *s++;
-  }
-  // Two digits, for fields of 0-99.
-  void two(int32_t value) {
-    put(static_cast<char>('0' + value / 10 % 10));
-    put(static_cast<char>('0' + value % 10));
-  }
-  // Decimal, at least `width` digits with leading zeros.
-  void number(int64_t value, int width) {
-    if (value < 0) {
-      put('-');
-      value = -value;
-    }
-    char digits[20];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    while (n < width) digits[n++] = '0';
-    while (n > 0) put(digits[--n]);
-  }
-
- private:
-  char (&buffer_)[kFormatResultBytes];
-  size_t length_ = 0;
+// Names padded to a fixed width so that they are copied whole, with their lengths.
+struct Names {
+  char text[12][10];
+  uint8_t length[12];
 };
+constexpr Names kShortDays = {{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"},
+                              {3, 3, 3, 3, 3, 3, 3}};
+constexpr Names kDays = {
+    {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"},
+    {6, 6, 7, 9, 8, 6, 8}};
+constexpr Names kShortMonths = {
+    {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"},
+    {3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}};
+constexpr Names kMonths = {{"January", "February", "March", "April", "May", "June", "July",
+                            "August", "September", "October", "November", "December"},
+                           {7, 8, 5, 5, 3, 4, 4, 6, 9, 7, 8, 8}};
 
-// Indexes a table by a field that is in range by construction; guards it all the same.
-const char* name_of(const char* const* table, int32_t count, int32_t index) {
-  return index >= 0 && index < count ? table[index] : "?";
+// The most one conversion other than %Z writes, scratch bytes past its end included:
+// %c with a year of 11 characters.
+constexpr size_t kRoom = 32;
+
+// "00" to "99".
+struct DigitPairs {
+  char text[200] = {};
+  constexpr DigitPairs() {
+    for (int i = 0; i < 100; ++i) {
+      text[2 * i] = static_cast<char>('0' + i / 10);
+      text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs kPairs;
+
+// A name by a field that is in range by construction; "?" otherwise all the same.
+char* name(char* p, const Names& names, int32_t count, int32_t index) {
+  if (index < 0 || index >= count) {
+    *p = '?';
+    return p + 1;
+  }
+  memcpy(p, names.text[index], sizeof names.text[index]);
+  return p + names.length[index];
 }
 
-void expand(Output& out, const char* format, const LocalTime& t, const char* zone_name);
+// Two digits, for fields of 0-99 (others keep their last two digits' arithmetic).
+char* two(char* p, int32_t value) {
+  if (static_cast<uint32_t>(value) < 100) {
+    memcpy(p, kPairs.text + 2 * value, 2);
+  } else {
+    p[0] = static_cast<char>('0' + value / 10 % 10);
+    p[1] = static_cast<char>('0' + value % 10);
+  }
+  return p + 2;
+}
 
-// One conversion letter. Composite conversions expand their fixed format.
-void convert(Output& out, char letter, const LocalTime& t, const char* zone_name) {
+// Decimal, at least `width` digits with leading zeros.
+char* number(char* p, int64_t value, int width) {
+  if (value < 0) {
+    *p++ = '-';
+    value = -value;
+  }
+  char digits[20];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n < width) digits[n++] = '0';
+  while (n > 0) *p++ = digits[--n];
+  return p;
+}
+
+char* year(char* p, int32_t years_since_1900) {
+  const int64_t y = int64_t{years_since_1900} + 1900;
+  if (y < 1000 || y > 9999) return number(p, y, 1);
+  const uint32_t century = static_cast<uint32_t>(y) / 100;
+  memcpy(p, kPairs.text + 2 * century, 2);
+  memcpy(p + 2, kPairs.text + 2 * (static_cast<uint32_t>(y) - 100 * century), 2);
+  return p + 4;
+}
+
+// hh:mm:ss
+char* clock(char* p, int32_t hour, const LocalTime& t) {
+  p = two(p, hour);
+  *p++ = ':';
+  p = two(p, t.minute);
+  *p++ = ':';
+  return two(p, t.second);
+}
+
+// "Tue Nov 09": %a %b %d
+char* day_month(char* p, const LocalTime& t) {
+  p = name(p, kShortDays, 7, t.weekday);
+  *p++ = ' ';
+  p = name(p, kShortMonths, 12, t.month);
+  *p++ = ' ';
+  return two(p, t.day);
+}
+
+// One conversion letter other than %Z and %z, at most kRoom bytes written.
+[[gnu::always_inline]] inline char* convert(char* p, char letter, const LocalTime& t) {
   switch (letter) {
     case 'a':
-      return out.text(name_of(kShortDays, 7, t.weekday));
+      return name(p, kShortDays, 7, t.weekday);
     case 'A':
-      return out.text(name_of(kDays, 7, t.weekday));
+      return name(p, kDays, 7, t.weekday);
     case 'b':
     case 'h':
-      return out.text(name_of(kShortMonths, 12, t.month));
+      return name(p, kShortMonths, 12, t.month);
     case 'B':
-      return out.text(name_of(kMonths, 12, t.month));
-    case 'c':
-      return expand(out, "%a %b %d %H:%M:%S %Y", t, zone_name);
+      return name(p, kMonths, 12, t.month);
+    case 'c':  // %a %b %d %H:%M:%S %Y
+      p = day_month(p, t);
+      *p++ = ' ';
+      p = clock(p, t.hour, t);
+      *p++ = ' ';
+      return year(p, t.year);
     case 'd':
-      return out.two(t.day);
-    case 'D':
-      return expand(out, "%m/%d/%y", t, zone_name);
+      return two(p, t.day);
+    case 'D':  // %m/%d/%y
+      p = two(p, t.month + 1);
+      *p++ = '/';
+      p = two(p, t.day);
+      *p++ = '/';
+      return two(p, (t.year % 100 + 100) % 100);
     case 'H':
-      return out.two(t.hour);
+      return two(p, t.hour);
     case 'I':
-      return out.two(t.hour % 12 == 0 ? 12 : t.hour % 12);
+      return two(p, t.hour % 12 == 0 ? 12 : t.hour % 12);
     case 'j':
-      return out.number(t.yearday + 1, 3);
+      return number(p, int64_t{t.yearday} + 1, 3);
     case 'm':
-      return out.two(t.month + 1);
+      return two(p, t.month + 1);
     case 'M':
-      return out.two(t.minute);
+      return two(p, t.minute);
     case 'n':
-      return out.put('\n');
+      *p = '\n';
+      return p + 1;
     case 'p':
-      return out.text(t.hour < 12 ? "AM" : "PM");
-    case 'r':
-      return expand(out, "%I:%M:%S %p", t, zone_name);
+      memcpy(p, t.hour < 12 ? "AM" : "PM", 2);
+      return p + 2;
+    case 'r':  // %I:%M:%S %p
+      p = clock(p, t.hour % 12 == 0 ? 12 : t.hour % 12, t);
+      *p++ = ' ';
+      memcpy(p, t.hour < 12 ? "AM" : "PM", 2);
+      return p + 2;
     case 'S':
-      return out.two(t.second);
+      return two(p, t.second);
     case 't':
-      return out.put('\t');
+      *p = '\t';
+      return p + 1;
     case 'T':
     case 'X':
-      return expand(out, "%H:%M:%S", t, zone_name);
+      return clock(p, t.hour, t);
     case 'U':
-      return out.two((t.yearday + 7 - t.weekday) / 7);
+      return two(p, (t.yearday + 7 - t.weekday) / 7);
     case 'w':
-      return out.number(t.weekday, 1);
+      return number(p, t.weekday, 1);
     // Weeks begin on Monday: the weekday counted from Monday is (weekday + 6) mod 7.
     case 'W':
-      return out.two((t.yearday + 7 - (t.weekday + 6) % 7) / 7);
-    case 'x':
-      return expand(out, "%a %b %d, %Y", t, zone_name);
+      return two(p, (t.yearday + 7 - (t.weekday + 6) % 7) / 7);
+    case 'x':  // %a %b %d, %Y
+      p = day_month(p, t);
+      memcpy(p, ", ", 2);
+      return year(p + 2, t.year);
     case 'y':
-      return out.two((t.year % 100 + 100) % 100);
+      return two(p, (t.year % 100 + 100) % 100);
     case 'Y':
-      return out.number(static_cast<int64_t>(t.year) + 1900, 1);
-    case 'Z':
-    case 'z':
-      return out.text(zone_name);
+      return year(p, t.year);
     default:
-      return out.put(letter);  // %% and every letter outside the table
+      *p = letter;  // %% and every letter outside the table
+      return p + 1;
   }
 }
 
-void expand(Output& out, const char* format, const LocalTime& t, const char* zone_name) {
-  for (const char* p = format; *p != '\0' && !out.full(); ++p) {
-    if (*p != '%') {
-      out.put(*p);
-      continue;
-    }
-    if (*++p == '\0') return;  // a closing lone % gives nothing
-    convert(out, *p, t, zone_name);
-  }
+// The same written aside, and as much of it copied as the room left takes.
+[[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const LocalTime& t) {
+  char aside[kRoom];
+  const size_t n = static_cast<size_t>(convert(aside, letter, t) - aside);
+  memcpy(p, aside, n < room ? n : room);
+  return p + (n < room ? n : room);
+}
+
+// %Z and %z: the zone's name, cut at the limit.
+char* zone(char* p, const char* end, const char* name) {
+  while (*name != '\0' && p < end) *p++ = *name++;
+  return p;
 }
 
 }  // namespace
 
 size_t expand_datetime_format(const char* format, const LocalTime& time, const char* zone_name,
                               char (&result)[kFormatResultBytes]) {
-  Output out(result);
-  expand(out, format, time, zone_name);
-  return out.finish();
+  char* p = result;
+  char* const end = result + kFormatResultMax;
+  for (const char* f = format; *f != '\0' && p < end; ++f) {
+    if (*f != '%') {
+      *p++ = *f;
+      continue;
+    }
+    const char letter = *++f;
+    if (letter == '\0') break;  // a closing lone % gives nothing
+    const size_t room = static_cast<size_t>(end - p);
+    if (letter == 'Z' || letter == 'z') {
+      p = zone(p, end, zone_name);
+    } else if (room >= kRoom) {
+      p = convert(p, letter, time);
+    } else {
+      p = convert_near_end(p, room, letter, time);
+    }
+  }
+  *p = '\0';
+  return static_cast<size_t>(p - result);
 }
 
 }  // namespace qv

@@ -1,6 +1,4 @@
 // QVFORMATDATETIME: a time stamp as local-time text in a format of the caller's.
-#include <string.h>
-
 #include "host/exports.h"
 #include "reading/datetime_format.h"
 #include "reading/local_time.h"
@@ -21,8 +19,8 @@ QV_EXPORT QVFORMATDATETIME(XppParamList pl) {
     return;
   }
 
+  // _parc terminates what it copies within the buffer; nothing else of it is read.
   char format[kFormatBytes];
-  memset(format, 0, sizeof format);
   const char* used = _parc(format, sizeof format, pl, 2) > 0 ? format : kDefaultFormat;
 
   const qv::TimeZone& zone = qv::process_zone();

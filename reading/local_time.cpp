@@ -1,5 +1,6 @@
 // Local time from seconds since 1970: Gregorian calendar throughout, 64-bit arithmetic so
-// nothing wraps at either end of the unsigned 32-bit range.
+// nothing wraps at either end of the unsigned 32-bit range. The common case, a local date
+// in 1968-2109 in a zone set up with its daylight years, takes tables and 32-bit steps.
 #include "reading/local_time.h"
 
 namespace qv {
@@ -21,39 +22,55 @@ constexpr int16_t kMonthStart[2][13] = {
     {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
 
 // 1 January of each year that a local date of the unsigned 32-bit range can fall in, with
-// a year's margin either side, as days from 1970-01-01. Years outside take the general
-// calendar arithmetic.
+// a year's margin either side, as days from 1968-01-01; the month (0-11) of each day of
+// the year. Years outside take the general calendar arithmetic.
 constexpr int kFirstYear = 1968;
-constexpr int kYears = 142;  // 1968-2109
-struct YearTable {
-  int32_t start[kYears + 1] = {};
-  constexpr YearTable() {
-    int32_t days = -731;  // 1968-01-01
+constexpr int kYears = 142;         // 1968-2109
+constexpr int32_t kDays1968 = 731;  // 1968-01-01 to 1970-01-01
+constexpr int kFirstWeekday = 1;    // 1968-01-01 was a Monday
+struct CalendarTables {
+  int32_t year_start[kYears + 1] = {};
+  uint8_t month_of[2][366] = {};
+  constexpr CalendarTables() {
+    int32_t days = 0;
     for (int i = 0; i <= kYears; ++i) {
-      start[i] = days;
+      year_start[i] = days;
       days += is_leap(kFirstYear + i) ? 366 : 365;
+    }
+    for (int leap = 0; leap < 2; ++leap) {
+      for (int m = 0; m < 12; ++m) {
+        for (int d = kMonthStart[leap][m]; d < kMonthStart[leap][m + 1]; ++d)
+          month_of[leap][d] = static_cast<uint8_t>(m);
+      }
     }
   }
 };
-constexpr YearTable kYearTable;
+constexpr CalendarTables kCalendar;
+constexpr int64_t kTableSeconds = int64_t{kCalendar.year_start[kYears]} * kDay;
+
+// The year (index from 1968) of a day of the table, counted from 1968-01-01. Every fourth
+// year from 1968 on is a leap year but 2100, after which the count of 4 years to 1461 days
+// falls short by one day: one comparison puts that right.
+uint32_t table_year(uint32_t day) {
+  uint32_t i = 4 * day / 1461;
+  return i + (day >= static_cast<uint32_t>(kCalendar.year_start[i + 1]) ? 1 : 0);
+}
 
 int64_t year_start(int64_t year) {
   const int64_t i = year - kFirstYear;
-  return i >= 0 && i <= kYears ? kYearTable.start[i] : days_from_civil(year, 1, 1);
+  return i >= 0 && i <= kYears ? kCalendar.year_start[i] - kDays1968 : days_from_civil(year, 1, 1);
 }
 
 int64_t year_of(int64_t days) {
-  if (days < kYearTable.start[0] || days >= kYearTable.start[kYears]) {
+  const int64_t day = days + kDays1968;
+  if (day < 0 || day >= kCalendar.year_start[kYears]) {
     int64_t year = 0;
     int month = 0;
-    int day = 0;
-    civil_from_days(days, &year, &month, &day);
+    int day_of_month = 0;
+    civil_from_days(days, &year, &month, &day_of_month);
     return year;
   }
-  // Dividing by 366 falls short by one year at most over the table.
-  int32_t i = static_cast<int32_t>(days - kYearTable.start[0]) / 366;
-  while (kYearTable.start[i + 1] <= days) ++i;
-  return kFirstYear + i;
+  return kFirstYear + table_year(static_cast<uint32_t>(day));
 }
 
 // 1970-01-01 was a Thursday.
@@ -78,6 +95,62 @@ int64_t rule_day(const ZoneRule& rule, int64_t year) {
   // Week 5 means the last such weekday, which may be the fourth.
   while (offset >= length) offset -= 7;
   return first + offset;
+}
+
+// Daylight time from the rules of the UTC year of the instant. Daylight time begins in
+// standard time and ends in daylight time; where it ends before it begins, it spans the
+// new year.
+[[gnu::noinline]] bool daylight_by_rules(int64_t utc, const TimeZone& zone) {
+  const int64_t year = year_of(floor_div(utc, kDay));
+  const int64_t start = rule_instant(zone.start, year, zone.std_offset);
+  const int64_t end = rule_instant(zone.end, year, zone.dst_offset);
+  if (start > end) return utc < end || utc >= start;
+  return utc >= start && utc < end;
+}
+
+// The same from the zone's years: every instant of the range falls in one of them.
+inline bool daylight_by_table(uint32_t utc, const TimeZone& zone) {
+  const uint32_t day = utc / static_cast<uint32_t>(kDay) + kDays1968;
+  const DaylightYear& y = zone.years[table_year(day) - (kDaylightFirstYear - kFirstYear)];
+  const bool inside = static_cast<uint64_t>(utc - y.from) < static_cast<uint64_t>(y.to - y.from);
+  return inside != y.inverted;
+}
+
+// The fields of a local time of the table, given as seconds since 1968-01-01.
+inline void fields_by_table(uint64_t since_1968, LocalTime* t) {
+  const uint32_t day = static_cast<uint32_t>(since_1968 / kDay);
+  const uint32_t secs = static_cast<uint32_t>(since_1968 - uint64_t{day} * kDay);
+  const uint32_t i = table_year(day);
+  const uint32_t yearday = day - static_cast<uint32_t>(kCalendar.year_start[i]);
+  const int leap = kCalendar.year_start[i + 1] - kCalendar.year_start[i] - 365;
+  const int month = kCalendar.month_of[leap][yearday];
+  t->second = static_cast<int32_t>(secs % 60);
+  t->minute = static_cast<int32_t>(secs / 60 % 60);
+  t->hour = static_cast<int32_t>(secs / 3600);
+  t->day = static_cast<int32_t>(yearday) - kMonthStart[leap][month] + 1;
+  t->month = month;
+  t->year = static_cast<int32_t>(kFirstYear - 1900 + i);
+  t->weekday = static_cast<int32_t>((day + kFirstWeekday) % 7);
+  t->yearday = static_cast<int32_t>(yearday);
+}
+
+// The same by the general calendar arithmetic, for any local time.
+[[gnu::noinline]] void fields_by_calendar(int64_t local, LocalTime* t) {
+  const int64_t days = floor_div(local, kDay);
+  const int32_t secs = static_cast<int32_t>(local - days * kDay);
+  const int64_t year = year_of(days);
+  const int32_t yearday = static_cast<int32_t>(days - year_start(year));
+  const int16_t* months = kMonthStart[is_leap(year) ? 1 : 0];
+  int month = yearday / 32;  // never past the month of the day
+  while (yearday >= months[month + 1]) ++month;
+  t->second = secs % 60;
+  t->minute = secs / 60 % 60;
+  t->hour = secs / 3600;
+  t->day = yearday - months[month] + 1;
+  t->month = month;
+  t->year = static_cast<int32_t>(year - 1900);
+  t->weekday = weekday_of(days);
+  t->yearday = yearday;
 }
 
 }  // namespace
@@ -108,39 +181,38 @@ int64_t rule_instant(const ZoneRule& rule, int64_t year, int32_t offset) {
   return rule_day(rule, year) * kDay + rule.time - offset;
 }
 
+void fill_daylight_years(TimeZone* zone) {
+  for (int i = 0; i < kDaylightYears; ++i) {
+    DaylightYear& y = zone->years[i];
+    y = DaylightYear();  // an empty span: never daylight time
+    if (!zone->has_daylight) continue;
+    const int64_t start = rule_instant(zone->start, kDaylightFirstYear + i, zone->std_offset);
+    const int64_t end = rule_instant(zone->end, kDaylightFirstYear + i, zone->dst_offset);
+    y.inverted = start > end;
+    y.from = y.inverted ? end : start;
+    y.to = y.inverted ? start : end;
+  }
+  zone->years_ready = true;
+}
+
 bool is_daylight_time(int64_t utc, const TimeZone& zone) {
-  if (!zone.has_daylight) return false;
-  // The rules of the UTC year of the instant. Daylight time begins in standard time and
-  // ends in daylight time; where it ends before it begins, it spans the new year.
-  const int64_t year = year_of(floor_div(utc, kDay));
-  const int64_t start = rule_instant(zone.start, year, zone.std_offset);
-  const int64_t end = rule_instant(zone.end, year, zone.dst_offset);
-  if (start > end) return utc < end || utc >= start;
-  return utc >= start && utc < end;
+  if (zone.years_ready && utc >= 0 && utc <= UINT32_MAX)
+    return daylight_by_table(static_cast<uint32_t>(utc), zone);
+  return zone.has_daylight && daylight_by_rules(utc, zone);
 }
 
 LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
-  const int64_t utc = seconds;
-  const bool daylight = is_daylight_time(utc, zone);
-  const int64_t local = utc + (daylight ? zone.dst_offset : zone.std_offset);
-
-  const int64_t days = floor_div(local, kDay);
-  const int32_t secs = static_cast<int32_t>(local - days * kDay);
-  const int64_t year = year_of(days);
-  const int32_t yearday = static_cast<int32_t>(days - year_start(year));
-  const int16_t* months = kMonthStart[is_leap(year) ? 1 : 0];
-  int month = yearday / 32;  // never past the month of the day
-  while (yearday >= months[month + 1]) ++month;
+  const bool daylight = zone.years_ready ? daylight_by_table(seconds, zone)
+                                         : zone.has_daylight && daylight_by_rules(seconds, zone);
+  const int64_t local = int64_t{seconds} + (daylight ? zone.dst_offset : zone.std_offset);
+  const int64_t since_1968 = local + kDays1968 * kDay;
 
   LocalTime t;
-  t.second = secs % 60;
-  t.minute = secs / 60 % 60;
-  t.hour = secs / 3600;
-  t.day = yearday - months[month] + 1;
-  t.month = month;
-  t.year = static_cast<int32_t>(year - 1900);
-  t.weekday = weekday_of(days);
-  t.yearday = yearday;
+  if (since_1968 >= 0 && since_1968 < kTableSeconds) {
+    fields_by_table(static_cast<uint64_t>(since_1968), &t);
+  } else {
+    fields_by_calendar(local, &t);
+  }
   t.daylight = daylight ? 1 : 0;
   return t;
 }

@@ -27,6 +27,10 @@ bool is_daylight_time(int64_t utc, const TimeZone& zone);
 // rule whose time is written in the local time `offset` seconds east of UTC.
 int64_t rule_instant(const ZoneRule& rule, int64_t year, int32_t offset);
 
+// Works the zone's rules out for each year of the unsigned 32-bit range into zone->years,
+// so that a conversion looks them up. Called where a zone is set up.
+void fill_daylight_years(TimeZone* zone);
+
 // The local time of an instant given as an unsigned 32-bit count of seconds since 1970.
 LocalTime to_local_time(uint32_t seconds, const TimeZone& zone);
 

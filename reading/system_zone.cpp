@@ -1,6 +1,7 @@
 // The zone of the system's setting, from GetTimeZoneInformation.
 #include <string.h>
 
+#include "reading/local_time.h"
 #include "reading/time_zone.h"
 
 namespace qv {
@@ -39,6 +40,7 @@ TimeZone zone_from_system(const TIME_ZONE_INFORMATION& info, DWORD result) {
   zone.has_daylight = result != TIME_ZONE_ID_UNKNOWN && info.DaylightDate.wMonth != 0;
   const int32_t shift = result == TIME_ZONE_ID_DAYLIGHT ? -info.DaylightBias * 60 : 3600;
   zone.dst_offset = zone.has_daylight ? zone.std_offset + shift : zone.std_offset;
+  fill_daylight_years(&zone);
   return zone;
 }
 

@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "reading/local_time.h"
+
 namespace qv {
 namespace {
 
@@ -114,9 +116,7 @@ void set_default_rules(TimeZone* zone) {
   zone->end = month_rule(10, 5);
 }
 
-}  // namespace
-
-bool parse_posix_tz(const char* text, TimeZone* zone) {
+bool parse_fields(const char* text, TimeZone* zone) {
   *zone = TimeZone();
   const char* p = text;
   if (p == nullptr || !parse_name(p, zone->std_name)) return false;
@@ -141,6 +141,14 @@ bool parse_posix_tz(const char* text, TimeZone* zone) {
   return *p == '\0';
 }
 
+}  // namespace
+
+bool parse_posix_tz(const char* text, TimeZone* zone) {
+  if (!parse_fields(text, zone)) return false;
+  fill_daylight_years(zone);
+  return true;
+}
+
 TimeZone fallback_zone() {
   TimeZone zone;
   zone.std_offset = -kDefaultWest;
@@ -149,6 +157,7 @@ TimeZone fallback_zone() {
   set_default_rules(&zone);
   memcpy(zone.std_name, "EST", 4);
   memcpy(zone.dst_name, "EDT", 4);
+  fill_daylight_years(&zone);
   return zone;
 }
 

@@ -27,6 +27,19 @@ struct ZoneRule {
   int32_t time = 0;     // seconds after local midnight of that day, -167 h to +167 h
 };
 
+// Daylight time in one UTC year: the instants (seconds since 1970 UTC) at which it begins
+// and ends, kept as the half-open span [from, to) that is daylight time, or standard time
+// when `inverted` (daylight time across the new year).
+struct DaylightYear {
+  int64_t from = 0;
+  int64_t to = 0;
+  bool inverted = false;
+};
+
+// The UTC years of the unsigned 32-bit range of seconds since 1970.
+constexpr int kDaylightFirstYear = 1970;
+constexpr int kDaylightYears = 137;  // 1970-2106
+
 struct TimeZone {
   int32_t std_offset = 0;  // seconds east of UTC in standard time
   int32_t dst_offset = 0;  // seconds east of UTC in daylight time
@@ -35,6 +48,10 @@ struct TimeZone {
   ZoneRule end;    // daylight time ends, in daylight time
   char std_name[kZoneNameMax + 1] = {};
   char dst_name[kZoneNameMax + 1] = {};
+  // The rules worked out for every year, once, when the zone is set up; a conversion then
+  // looks its year up. Without them (years_ready false) the rules are applied afresh.
+  bool years_ready = false;
+  DaylightYear years[kDaylightYears] = {};
 };
 
 // Parses a POSIX TZ value (std offset [dst [offset] [,start[/time],end[/time]]]), filling

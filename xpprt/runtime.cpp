@@ -33,7 +33,7 @@ constexpr uintptr_t kIndexMask = (uintptr_t{1} << kIndexBits) - 1;
 
 struct XppParamList_ {
   uint32_t magic = kMagic;
-  uintptr_t serial = 0;  // this invocation's number
+  uintptr_t serial = 0;  // this invocation's number, drawn at its first container; 0 before
   std::vector<Param> params;
   std::vector<Value> values;  // the values of parameters passed by value
   xpp::CallResult outcome;
@@ -46,20 +46,34 @@ std::atomic<uintptr_t> next_serial{0};
 std::atomic<int> live_count{0};
 std::atomic<int> con_new_failures{0};
 std::atomic<int> con_new_array_failures{0};
-thread_local XppParamList_* current_call = nullptr;
+// The call in progress on this thread. Where the platform allows, the run-time's variable
+// sits in the static TLS block, reached without a call into the dynamic loader.
+#if defined(__ELF__)
+#define XPPRT_FAST_TLS __attribute__((tls_model("initial-exec")))
+#else
+#define XPPRT_FAST_TLS
+#endif
+thread_local XppParamList_* current_call XPPRT_FAST_TLS = nullptr;
 
-void violation(XppParamList_* call, std::string what) {
+[[gnu::noinline, gnu::cold]] void violation(XppParamList_* call, std::string what) {
   if (call == nullptr) call = current_call;
   if (call != nullptr) call->outcome.violations.push_back(std::move(what));
 }
 
+// The same for a fixed text: the callers' common path builds no string.
+[[gnu::noinline, gnu::cold]] void violation(XppParamList_* call, const char* what) {
+  violation(call, std::string(what));
+}
+
 // The parameter list as the export passed it, or null (with a violation) when it is not
 // the list of a call in progress.
-XppParamList_* checked(XppParamList pl, const char* op) {
-  if (pl == nullptr || pl->magic != kMagic) {
-    violation(nullptr, std::string(op) + ": not a parameter list");
-    return nullptr;
-  }
+[[gnu::noinline, gnu::cold]] XppParamList_* not_a_list(const char* op) {
+  violation(nullptr, std::string(op) + ": not a parameter list");
+  return nullptr;
+}
+
+inline XppParamList_* checked(XppParamList pl, const char* op) {
+  if (pl == nullptr || pl->magic != kMagic) return not_a_list(op);
   return pl;
 }
 
@@ -89,6 +103,9 @@ ContainerHandle new_container(Value v, const char* op) {
     violation(call, std::string(op) + ": too many containers in one call");
     return nullptr;
   }
+  // A call's number is drawn only when it makes a container: calls without any cost no
+  // shared counter.
+  if (call->serial == 0) call->serial = next_serial.fetch_add(1, std::memory_order_relaxed) + 1;
   call->containers.push_back(Container{std::move(v), false});
   live_count.fetch_add(1, std::memory_order_relaxed);
   uintptr_t handle = ((call->serial << kIndexBits) | call->containers.size());
@@ -202,7 +219,8 @@ void XPP_CDECL _retc(XppParamList pl, const char* text) {
   // In place, so that a kept frame reuses the result's storage.
   Value& result = call->outcome.value;
   result.type = Value::Type::kCharacter;
-  result.text.assign(text);
+  result.text.clear();
+  result.text.append(text);
   result.items.clear();
   ++call->outcome.results_set;
 }
@@ -339,7 +357,7 @@ Value& Frame::value(size_t index) { return list_->values.at(index - 1); }
 
 const CallResult& Frame::invoke(ExportFn fn) {
   XppParamList_& list = *list_;
-  list.serial = next_serial.fetch_add(1, std::memory_order_relaxed) + 1;
+  list.serial = 0;
   list.outcome.value.type = Value::Type::kNil;
   list.outcome.results_set = 0;
   list.outcome.violations.clear();
