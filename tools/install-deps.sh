@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev python3 valgrind g++-mingw-w64-i686 libevt-utils libevt-dev
+          libbenchmark-dev pkgconf python3 valgrind g++-mingw-w64-i686 libevt-utils libevt-dev
           wine wine32:i386)
 
 missing=()
@@ -29,4 +29,4 @@ if [[ $needs_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i3
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt-get install -y -qq "${missing[@]}" >/dev/null
