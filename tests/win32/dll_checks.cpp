@@ -14,6 +14,8 @@
 // Plain checks: each failure is printed, and the exit status is the number of failures.
 #include <windows.h>
 
+#include "plain_checks.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -26,29 +28,6 @@
 #include "xpprt/host.h"
 
 namespace {
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    ++failures;
-    std::printf("FAILED: %s\n", what.c_str());
-  }
-}
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 std::string num(unsigned long n) { return std::to_string(n); }
 

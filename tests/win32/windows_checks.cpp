@@ -9,6 +9,8 @@
 // Plain checks: each failure is printed, and the exit status is the number of failures.
 #include <windows.h>
 
+#include "plain_checks.h"
+
 #include <sddl.h>
 
 #include <cstdio>
@@ -30,29 +32,6 @@ struct DefExport {
 constexpr DefExport kDefExports[] = {
 #include "quorvel_def_exports.inc"
 };
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) {
-    ++failures;
-    std::printf("FAILED: %s\n", what.c_str());
-  }
-}
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 // Codes whose text Wine gives differently from Windows. The simulation keeps Windows' own
 // text; these entries record what Wine says instead, so that a change on either side shows.
