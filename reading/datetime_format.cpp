@@ -82,9 +82,14 @@ char* number(char* p, int64_t value, int width) {
   return p;
 }
 
-char* year(char* p, int32_t years_since_1900) {
+[[gnu::noinline]] char* long_year(char* p, int32_t years_since_1900) {
+  return number(p, int64_t{years_since_1900} + 1900, 1);
+}
+
+// Four digits through the pairs; other years (before 1000, after 9999) as they come.
+inline char* year(char* p, int32_t years_since_1900) {
   const int64_t y = int64_t{years_since_1900} + 1900;
-  if (y < 1000 || y > 9999) return number(p, y, 1);
+  if (y < 1000 || y > 9999) return long_year(p, years_since_1900);
   const uint32_t century = static_cast<uint32_t>(y) / 100;
   memcpy(p, kPairs.text + 2 * century, 2);
   memcpy(p + 2, kPairs.text + 2 * (static_cast<uint32_t>(y) - 100 * century), 2);
@@ -109,9 +114,20 @@ char* day_month(char* p, const LocalTime& t) {
   return two(p, t.day);
 }
 
-// One conversion letter other than %Z and %z, at most kRoom bytes written.
-[[gnu::always_inline]] inline char* convert(char* p, char letter, const LocalTime& t) {
+// %Z and %z: the zone's name, cut at the limit.
+char* zone(char* p, const char* end, const char* name) {
+  while (*name != '\0' && p < end) *p++ = *name++;
+  return p;
+}
+
+// One conversion letter: at most kRoom bytes written, but for %Z and %z, which give the
+// zone's name up to `end`.
+[[gnu::always_inline]] inline char* convert(char* p, char letter, const LocalTime& t,
+                                            const char* end, const char* zone_name) {
   switch (letter) {
+    case 'Z':
+    case 'z':
+      return zone(p, end, zone_name);
     case 'a':
       return name(p, kShortDays, 7, t.weekday);
     case 'A':
@@ -185,18 +201,12 @@ char* day_month(char* p, const LocalTime& t) {
   }
 }
 
-// The same written aside, and as much of it copied as the room left takes.
+// The same written aside, and as much of it copied as the room left takes; not for %Z, %z.
 [[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const LocalTime& t) {
   char aside[kRoom];
-  const size_t n = static_cast<size_t>(convert(aside, letter, t) - aside);
+  const size_t n = static_cast<size_t>(convert(aside, letter, t, aside, "") - aside);
   memcpy(p, aside, n < room ? n : room);
   return p + (n < room ? n : room);
-}
-
-// %Z and %z: the zone's name, cut at the limit.
-char* zone(char* p, const char* end, const char* name) {
-  while (*name != '\0' && p < end) *p++ = *name++;
-  return p;
 }
 
 }  // namespace
@@ -205,22 +215,35 @@ size_t expand_datetime_format(const char* format, const LocalTime& time, const c
                               char (&result)[kFormatResultBytes]) {
   char* p = result;
   char* const end = result + kFormatResultMax;
-  for (const char* f = format; *f != '\0' && p < end; ++f) {
-    if (*f != '%') {
-      *p++ = *f;
+  const char* f = format;
+  // While kRoom bytes are left, every step but %Z writes whole: one comparison a step.
+  for (char* const roomy = end - kRoom; p <= roomy;) {
+    const char c = *f++;
+    if (c != '%') {
+      if (c == '\0') goto done;
+      *p++ = c;
       continue;
     }
-    const char letter = *++f;
-    if (letter == '\0') break;  // a closing lone % gives nothing
-    const size_t room = static_cast<size_t>(end - p);
+    const char letter = *f++;
+    if (letter == '\0') goto done;  // a closing lone % gives nothing
+    p = convert(p, letter, time, end, zone_name);
+  }
+  // Near the limit each step is measured against the room left.
+  while (*f != '\0' && p < end) {
+    if (*f != '%') {
+      *p++ = *f++;
+      continue;
+    }
+    const char letter = f[1];
+    if (letter == '\0') break;
+    f += 2;
     if (letter == 'Z' || letter == 'z') {
       p = zone(p, end, zone_name);
-    } else if (room >= kRoom) {
-      p = convert(p, letter, time);
     } else {
-      p = convert_near_end(p, room, letter, time);
+      p = convert_near_end(p, static_cast<size_t>(end - p), letter, time);
     }
   }
+done:
   *p = '\0';
   return static_cast<size_t>(p - result);
 }

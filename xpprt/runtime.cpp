@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 #include "host/xpp_api.h"
 #include "xpprt/host.h"
@@ -77,9 +78,11 @@ inline XppParamList_* checked(XppParamList pl, const char* op) {
   return pl;
 }
 
-const Param* param_at(XppParamList_* pl, XppUlong index) {
-  if (index == 0 || index > pl->params.size()) return nullptr;
-  const Param& p = pl->params[index - 1];
+// One unsigned comparison covers index 0 as well.
+inline const Param* param_at(XppParamList_* pl, XppUlong index) {
+  const size_t i = static_cast<size_t>(index) - 1;
+  if (i >= pl->params.size()) return nullptr;
+  const Param& p = pl->params[i];
   return p.present ? &p : nullptr;
 }
 
@@ -90,6 +93,37 @@ bool take_failure(std::atomic<int>& counter) {
   }
   return false;
 }
+
+// The text of _retc into the result's string, copied and measured in one pass of single
+// bytes while it fits the storage the string already has: a text just written byte by
+// byte is read back at once, where wider reads would wait for those writes to land. A
+// text out of the string's own storage, or longer than it holds, takes the general way.
+[[gnu::noinline]] void store_text_slowly(std::string& stored, const char* text) {
+  stored.assign(text, std::strlen(text));
+}
+
+inline void store_text(std::string& stored, const char* text) {
+  char* const own = stored.data();
+  const size_t capacity = stored.capacity();
+  if (reinterpret_cast<uintptr_t>(text) - reinterpret_cast<uintptr_t>(own) <= capacity)
+    return store_text_slowly(stored, text);
+  size_t n = 0;
+  for (;;) {
+    if (n > capacity) return store_text_slowly(stored, text);
+    const char c = text[n];
+    if (c == '\0') break;
+    own[n++] = c;
+  }
+  if (n <= stored.size()) {
+    stored.resize(n);  // only the length: the text is in place
+  } else {
+    stored.resize(n);  // longer: fills the new part, then the text again
+    std::memcpy(stored.data(), text, n);
+  }
+}
+
+// Elements of an earlier array result, dropped off the common path.
+[[gnu::noinline]] void clear_items(Value& v) { v.items.clear(); }
 
 void set_result(XppParamList_* pl, const Value& v) {
   pl->outcome.value = v;
@@ -219,9 +253,8 @@ void XPP_CDECL _retc(XppParamList pl, const char* text) {
   // In place, so that a kept frame reuses the result's storage.
   Value& result = call->outcome.value;
   result.type = Value::Type::kCharacter;
-  result.text.clear();
-  result.text.append(text);
-  result.items.clear();
+  store_text(result.text, text);
+  if (!result.items.empty()) clear_items(result);
   ++call->outcome.results_set;
 }
 
@@ -335,10 +368,13 @@ Arg by_ref(Value& variable) {
   return a;
 }
 
-Frame::Frame(size_t parameters) : list_(new XppParamList_) {
+Frame::Frame(size_t parameters) : list_(new XppParamList_), values_(nullptr), count_(parameters) {
   list_->params.resize(parameters);
   list_->values.resize(parameters);
+  values_ = list_->values.data();
 }
+
+void Frame::index_out_of_range() { throw std::out_of_range("xpp::Frame: no such parameter"); }
 
 Frame::~Frame() { delete list_; }
 
@@ -353,20 +389,10 @@ void Frame::set_reference(size_t index, Value& variable) {
 
 void Frame::set_absent(size_t index) { list_->params.at(index - 1) = Param{}; }
 
-Value& Frame::value(size_t index) { return list_->values.at(index - 1); }
+namespace {
 
-const CallResult& Frame::invoke(ExportFn fn) {
-  XppParamList_& list = *list_;
-  list.serial = 0;
-  list.outcome.value.type = Value::Type::kNil;
-  list.outcome.results_set = 0;
-  list.outcome.violations.clear();
-
-  XppParamList_* outer = current_call;
-  current_call = &list;
-  fn(&list);
-  current_call = outer;
-
+// What the audit of a call found beyond its common end (one result, no container).
+[[gnu::noinline]] void audit_end(XppParamList_& list) {
   if (list.outcome.results_set != 1)
     list.outcome.violations.push_back("the export set " + std::to_string(list.outcome.results_set) +
                                       " results instead of one");
@@ -377,6 +403,25 @@ const CallResult& Frame::invoke(ExportFn fn) {
     live_count.fetch_sub(1, std::memory_order_relaxed);
   }
   list.containers.clear();
+}
+
+[[gnu::noinline]] void clear_violations(XppParamList_& list) { list.outcome.violations.clear(); }
+
+}  // namespace
+
+const CallResult& Frame::invoke(ExportFn fn) {
+  XppParamList_& list = *list_;
+  list.serial = 0;
+  list.outcome.value.type = Value::Type::kNil;
+  list.outcome.results_set = 0;
+  if (!list.outcome.violations.empty()) clear_violations(list);
+
+  XppParamList_* outer = current_call;
+  current_call = &list;
+  fn(&list);
+  current_call = outer;
+
+  if (list.outcome.results_set != 1 || !list.containers.empty()) audit_end(list);
   return list.outcome;
 }
 

@@ -53,13 +53,21 @@ class XPPRT_API Frame {
   void set(size_t index, Value value);  // 1-based; by value
   void set_reference(size_t index, Value& variable);
   void set_absent(size_t index);
-  Value& value(size_t index);  // the by-value parameter, to change it in place
+  // The by-value parameter, to change it in place; std::out_of_range for an index outside.
+  Value& value(size_t index) {
+    if (index - 1 >= count_) index_out_of_range();
+    return values_[index - 1];
+  }
 
   // Runs the export; the result and the audit's findings stay valid until the next call.
   const CallResult& invoke(ExportFn fn);
 
  private:
+  [[noreturn]] static void index_out_of_range();
+
   XppParamList_* list_;
+  Value* values_;  // the list's values, which stay in place for the frame's life
+  size_t count_;
 };
 
 // Makes the next `count` calls of _conNew or _conNewArray return no container.
