@@ -3,6 +3,8 @@
 // in 1968-2109 in a zone set up with its daylight years, takes tables and 32-bit steps.
 #include "reading/local_time.h"
 
+#include <initializer_list>
+
 namespace qv {
 namespace {
 
@@ -22,26 +24,19 @@ constexpr int16_t kMonthStart[2][13] = {
     {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
 
 // 1 January of each year that a local date of the unsigned 32-bit range can fall in, with
-// a year's margin either side, as days from 1968-01-01; the month (0-11) of each day of
-// the year. Years outside take the general calendar arithmetic.
+// a year's margin either side, as days from 1968-01-01. Years outside take the general
+// calendar arithmetic.
 constexpr int kFirstYear = 1968;
 constexpr int kYears = 142;         // 1968-2109
 constexpr int32_t kDays1968 = 731;  // 1968-01-01 to 1970-01-01
 constexpr int kFirstWeekday = 1;    // 1968-01-01 was a Monday
 struct CalendarTables {
   int32_t year_start[kYears + 1] = {};
-  uint8_t month_of[2][366] = {};
   constexpr CalendarTables() {
     int32_t days = 0;
     for (int i = 0; i <= kYears; ++i) {
       year_start[i] = days;
       days += is_leap(kFirstYear + i) ? 366 : 365;
-    }
-    for (int leap = 0; leap < 2; ++leap) {
-      for (int m = 0; m < 12; ++m) {
-        for (int d = kMonthStart[leap][m]; d < kMonthStart[leap][m + 1]; ++d)
-          month_of[leap][d] = static_cast<uint8_t>(m);
-      }
     }
   }
 };
@@ -116,22 +111,90 @@ inline bool daylight_by_table(uint32_t utc, const TimeZone& zone) {
   return inside != y.inverted;
 }
 
+// Each day of a four-year cycle that begins with a leap year, as the cycle's year (bits
+// 0-1), the day of the year (bits 2-10), the month, 0-11 (bits 11-14) and the day of the
+// month (bits 15-19). 2100 is the one common year of the table that falls on the leap
+// year of its cycle: from its 1 March on, days are counted one further, as though it had
+// a 29 February, and its own days of the year one less.
+struct CycleTable {
+  uint32_t day[1461] = {};
+  constexpr CycleTable() {
+    int i = 0;
+    for (int year = 0; year < 4; ++year) {
+      const int leap = year == 0 ? 1 : 0;
+      for (int month = 0; month < 12; ++month) {
+        for (int d = kMonthStart[leap][month]; d < kMonthStart[leap][month + 1]; ++d) {
+          const int of_month = d - kMonthStart[leap][month] + 1;
+          day[i++] = static_cast<uint32_t>(year | d << 2 | month << 11 | of_month << 15);
+        }
+      }
+    }
+  }
+};
+constexpr CycleTable kCycle;
+constexpr uint32_t kMarch2100 = static_cast<uint32_t>(kCalendar.year_start[2100 - kFirstYear]) + 59;
+constexpr uint32_t kJanuary2101 = static_cast<uint32_t>(kCalendar.year_start[2101 - kFirstYear]);
+
+// The same by the instant's span, which leaves all but a few to a comparison.
+inline bool daylight_by_span(uint32_t utc, const TimeZone& zone) {
+  const uint32_t span = zone.spans[utc >> kDaylightSpanBits];
+  if ((span & 2) != 0) return daylight_by_table(utc, zone);
+  const uint32_t within = utc & ((uint32_t{1} << kDaylightSpanBits) - 1);
+  return ((span & 1) != 0) != (within >= (span >> 2));
+}
+
+// What daylight time does in one span, from the years: it changes only where a year
+// begins, or where a year's daylight time begins or ends, so the years of the span's first
+// and last seconds tell.
+uint32_t daylight_span(const TimeZone& zone, uint32_t span) {
+  const int64_t first = int64_t{span} << kDaylightSpanBits;
+  const int64_t next = first + (int64_t{1} << kDaylightSpanBits);
+  int64_t candidates[6] = {};
+  int count = 0;
+  for (const int64_t t : {first, next - 1}) {
+    const uint32_t day = static_cast<uint32_t>(t / kDay) + kDays1968;
+    const uint32_t year = table_year(day);
+    const DaylightYear& y = zone.years[year - (kDaylightFirstYear - kFirstYear)];
+    candidates[count++] = (int64_t{kCalendar.year_start[year]} - kDays1968) * kDay;
+    candidates[count++] = y.from;
+    candidates[count++] = y.to;
+  }
+  const uint32_t at_first = daylight_by_table(static_cast<uint32_t>(first), zone) ? 1 : 0;
+  int changes = 0;
+  int64_t change = next;
+  for (int i = 0; i < count; ++i) {
+    const int64_t c = candidates[i];
+    if (c <= first || c >= next) continue;
+    bool seen = false;
+    for (int j = 0; j < i; ++j) seen = seen || candidates[j] == c;
+    if (seen || daylight_by_table(static_cast<uint32_t>(c), zone) ==
+                    daylight_by_table(static_cast<uint32_t>(c - 1), zone))
+      continue;
+    ++changes;
+    change = c;
+  }
+  if (changes > 1) return at_first | 2;
+  return at_first | static_cast<uint32_t>(change - first) << 2;
+}
+
 // The fields of a local time of the table, given as seconds since 1968-01-01.
-inline void fields_by_table(uint64_t since_1968, LocalTime* t) {
+inline LocalTime fields_by_table(uint64_t since_1968) {
   const uint32_t day = static_cast<uint32_t>(since_1968 / kDay);
   const uint32_t secs = static_cast<uint32_t>(since_1968 - uint64_t{day} * kDay);
-  const uint32_t i = table_year(day);
-  const uint32_t yearday = day - static_cast<uint32_t>(kCalendar.year_start[i]);
-  const int leap = kCalendar.year_start[i + 1] - kCalendar.year_start[i] - 365;
-  const int month = kCalendar.month_of[leap][yearday];
-  t->second = static_cast<int32_t>(secs % 60);
-  t->minute = static_cast<int32_t>(secs / 60 % 60);
-  t->hour = static_cast<int32_t>(secs / 3600);
-  t->day = static_cast<int32_t>(yearday) - kMonthStart[leap][month] + 1;
-  t->month = month;
-  t->year = static_cast<int32_t>(kFirstYear - 1900 + i);
-  t->weekday = static_cast<int32_t>((day + kFirstWeekday) % 7);
-  t->yearday = static_cast<int32_t>(yearday);
+  const uint32_t counted = day + (day >= kMarch2100 ? 1 : 0);
+  const uint32_t cycle = counted / 1461;
+  const uint32_t entry = kCycle.day[counted - cycle * 1461];
+  const uint32_t yearday = ((entry >> 2) & 511) - (day >= kMarch2100 && day < kJanuary2101 ? 1 : 0);
+  LocalTime t;
+  t.second = static_cast<int32_t>(secs % 60);
+  t.minute = static_cast<int32_t>(secs / 60 % 60);
+  t.hour = static_cast<int32_t>(secs / 3600);
+  t.day = static_cast<int32_t>(entry >> 15);
+  t.month = static_cast<int32_t>((entry >> 11) & 15);
+  t.year = static_cast<int32_t>(kFirstYear - 1900 + 4 * cycle + (entry & 3));
+  t.weekday = static_cast<int32_t>((day + kFirstWeekday) % 7);
+  t.yearday = static_cast<int32_t>(yearday);
+  return t;
 }
 
 // The same by the general calendar arithmetic, for any local time.
@@ -192,27 +255,30 @@ void fill_daylight_years(TimeZone* zone) {
     y.from = y.inverted ? end : start;
     y.to = y.inverted ? start : end;
   }
+  for (int i = 0; i < kDaylightSpans; ++i)
+    zone->spans[i] = daylight_span(*zone, static_cast<uint32_t>(i));
   zone->years_ready = true;
 }
 
 bool is_daylight_time(int64_t utc, const TimeZone& zone) {
   if (zone.years_ready && utc >= 0 && utc <= UINT32_MAX)
-    return daylight_by_table(static_cast<uint32_t>(utc), zone);
+    return daylight_by_span(static_cast<uint32_t>(utc), zone);
   return zone.has_daylight && daylight_by_rules(utc, zone);
 }
 
 LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
-  const bool daylight = zone.years_ready ? daylight_by_table(seconds, zone)
+  const bool daylight = zone.years_ready ? daylight_by_span(seconds, zone)
                                          : zone.has_daylight && daylight_by_rules(seconds, zone);
   const int64_t local = int64_t{seconds} + (daylight ? zone.dst_offset : zone.std_offset);
   const int64_t since_1968 = local + kDays1968 * kDay;
 
-  LocalTime t;
   if (since_1968 >= 0 && since_1968 < kTableSeconds) {
-    fields_by_table(static_cast<uint64_t>(since_1968), &t);
-  } else {
-    fields_by_calendar(local, &t);
+    LocalTime t = fields_by_table(static_cast<uint64_t>(since_1968));
+    t.daylight = daylight ? 1 : 0;
+    return t;
   }
+  LocalTime t;
+  fields_by_calendar(local, &t);
   t.daylight = daylight ? 1 : 0;
   return t;
 }

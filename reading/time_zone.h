@@ -40,6 +40,13 @@ struct DaylightYear {
 constexpr int kDaylightFirstYear = 1970;
 constexpr int kDaylightYears = 137;  // 1970-2106
 
+// The unsigned 32-bit range in spans of 2^21 seconds (about 24 days), each with what
+// daylight time does in it: bit 0, whether it applies at the span's first second; bit 1,
+// set when it changes more than once in the span (the years tell); from bit 2 on, the
+// second within the span at which it changes, 2^21 when it does not.
+constexpr int kDaylightSpanBits = 21;
+constexpr int kDaylightSpans = 1 << (32 - kDaylightSpanBits);
+
 struct TimeZone {
   int32_t std_offset = 0;  // seconds east of UTC in standard time
   int32_t dst_offset = 0;  // seconds east of UTC in daylight time
@@ -52,6 +59,7 @@ struct TimeZone {
   // looks its year up. Without them (years_ready false) the rules are applied afresh.
   bool years_ready = false;
   DaylightYear years[kDaylightYears] = {};
+  uint32_t spans[kDaylightSpans] = {};  // from the years, ready with them
 };
 
 // Parses a POSIX TZ value (std offset [dst [offset] [,start[/time],end[/time]]]), filling

@@ -94,32 +94,38 @@ bool take_failure(std::atomic<int>& counter) {
   return false;
 }
 
-// The text of _retc into the result's string, copied and measured in one pass of single
-// bytes while it fits the storage the string already has: a text just written byte by
-// byte is read back at once, where wider reads would wait for those writes to land. A
-// text out of the string's own storage, or longer than it holds, takes the general way.
+// The text of _retc into the result's string. A kept frame's result mostly has the length
+// of the one before: the text is then copied over it and measured in the same pass, a byte
+// at a time, so that a text its caller has just written byte by byte is read back without
+// waiting for those writes to land, as wider reads would. A longer text, or one out of the
+// string's own storage, takes the general way.
 [[gnu::noinline]] void store_text_slowly(std::string& stored, const char* text) {
   stored.assign(text, std::strlen(text));
 }
 
 inline void store_text(std::string& stored, const char* text) {
   char* const own = stored.data();
-  const size_t capacity = stored.capacity();
-  if (reinterpret_cast<uintptr_t>(text) - reinterpret_cast<uintptr_t>(own) <= capacity)
+  const size_t size = stored.size();
+  if (reinterpret_cast<uintptr_t>(text) - reinterpret_cast<uintptr_t>(own) <= size)
     return store_text_slowly(stored, text);
+  // Eight bytes a round while they fit; the round that meets the end is done again below.
+  const auto copied = [own, text](size_t i) {
+    const char c = text[i];
+    own[i] = c;
+    return c != '\0';
+  };
   size_t n = 0;
-  for (;;) {
-    if (n > capacity) return store_text_slowly(stored, text);
+  for (; n + 8 <= size; n += 8) {
+    if (!(copied(n) && copied(n + 1) && copied(n + 2) && copied(n + 3) && copied(n + 4) &&
+          copied(n + 5) && copied(n + 6) && copied(n + 7)))
+      break;
+  }
+  for (; n < size; ++n) {
     const char c = text[n];
-    if (c == '\0') break;
-    own[n++] = c;
+    if (c == '\0') return stored.resize(n);  // shorter: only the length changes
+    own[n] = c;
   }
-  if (n <= stored.size()) {
-    stored.resize(n);  // only the length: the text is in place
-  } else {
-    stored.resize(n);  // longer: fills the new part, then the text again
-    std::memcpy(stored.data(), text, n);
-  }
+  if (text[size] != '\0') store_text_slowly(stored, text);
 }
 
 // Elements of an earlier array result, dropped off the common path.
