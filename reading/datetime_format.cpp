@@ -45,7 +45,8 @@ struct DigitPairs {
 constexpr DigitPairs kPairs;
 
 // A name by a field that is in range by construction; "?" otherwise all the same.
-char* name(char* p, const Names& names, int32_t count, int32_t index) {
+[[gnu::always_inline]] inline char* name(char* p, const Names& names, int32_t count,
+                                         int32_t index) {
   if (index < 0 || index >= count) {
     *p = '?';
     return p + 1;
@@ -55,7 +56,7 @@ char* name(char* p, const Names& names, int32_t count, int32_t index) {
 }
 
 // Two digits, for fields of 0-99 (others keep their last two digits' arithmetic).
-char* two(char* p, int32_t value) {
+[[gnu::always_inline]] inline char* two(char* p, int32_t value) {
   if (static_cast<uint32_t>(value) < 100) {
     memcpy(p, kPairs.text + 2 * value, 2);
   } else {
@@ -66,7 +67,7 @@ char* two(char* p, int32_t value) {
 }
 
 // Decimal, at least `width` digits with leading zeros.
-char* number(char* p, int64_t value, int width) {
+[[gnu::always_inline]] inline char* number(char* p, int64_t value, int width) {
   if (value < 0) {
     *p++ = '-';
     value = -value;
@@ -82,14 +83,10 @@ char* number(char* p, int64_t value, int width) {
   return p;
 }
 
-[[gnu::noinline]] char* long_year(char* p, int32_t years_since_1900) {
-  return number(p, int64_t{years_since_1900} + 1900, 1);
-}
-
 // Four digits through the pairs; other years (before 1000, after 9999) as they come.
-inline char* year(char* p, int32_t years_since_1900) {
+[[gnu::always_inline]] inline char* year(char* p, int32_t years_since_1900) {
   const int64_t y = int64_t{years_since_1900} + 1900;
-  if (y < 1000 || y > 9999) return long_year(p, years_since_1900);
+  if (y < 1000 || y > 9999) return number(p, y, 1);
   const uint32_t century = static_cast<uint32_t>(y) / 100;
   memcpy(p, kPairs.text + 2 * century, 2);
   memcpy(p + 2, kPairs.text + 2 * (static_cast<uint32_t>(y) - 100 * century), 2);
@@ -97,7 +94,7 @@ inline char* year(char* p, int32_t years_since_1900) {
 }
 
 // hh:mm:ss
-char* clock(char* p, int32_t hour, const LocalTime& t) {
+[[gnu::always_inline]] inline char* clock(char* p, int32_t hour, const LocalTime& t) {
   p = two(p, hour);
   *p++ = ':';
   p = two(p, t.minute);
@@ -106,7 +103,7 @@ char* clock(char* p, int32_t hour, const LocalTime& t) {
 }
 
 // "Tue Nov 09": %a %b %d
-char* day_month(char* p, const LocalTime& t) {
+[[gnu::always_inline]] inline char* day_month(char* p, const LocalTime& t) {
   p = name(p, kShortDays, 7, t.weekday);
   *p++ = ' ';
   p = name(p, kShortMonths, 12, t.month);
@@ -115,7 +112,7 @@ char* day_month(char* p, const LocalTime& t) {
 }
 
 // %Z and %z: the zone's name, cut at the limit.
-char* zone(char* p, const char* end, const char* name) {
+[[gnu::always_inline]] inline char* zone(char* p, const char* end, const char* name) {
   while (*name != '\0' && p < end) *p++ = *name++;
   return p;
 }
@@ -209,26 +206,9 @@ char* zone(char* p, const char* end, const char* name) {
   return p + (n < room ? n : room);
 }
 
-}  // namespace
-
-size_t expand_datetime_format(const char* format, const LocalTime& time, const char* zone_name,
-                              char (&result)[kFormatResultBytes]) {
-  char* p = result;
-  char* const end = result + kFormatResultMax;
-  const char* f = format;
-  // While kRoom bytes are left, every step but %Z writes whole: one comparison a step.
-  for (char* const roomy = end - kRoom; p <= roomy;) {
-    const char c = *f++;
-    if (c != '%') {
-      if (c == '\0') goto done;
-      *p++ = c;
-      continue;
-    }
-    const char letter = *f++;
-    if (letter == '\0') goto done;  // a closing lone % gives nothing
-    p = convert(p, letter, time, end, zone_name);
-  }
-  // Near the limit each step is measured against the room left.
+// The rest of the format near the limit, each step measured against the room left.
+[[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const LocalTime& time,
+                                        const char* zone_name) {
   while (*f != '\0' && p < end) {
     if (*f != '%') {
       *p++ = *f++;
@@ -243,7 +223,33 @@ size_t expand_datetime_format(const char* format, const LocalTime& time, const c
       p = convert_near_end(p, static_cast<size_t>(end - p), letter, time);
     }
   }
-done:
+  return p;
+}
+
+}  // namespace
+
+size_t expand_datetime_format(const char* format, const LocalTime& time, const char* zone_name,
+                              char (&result)[kFormatResultBytes]) {
+  char* p = result;
+  char* const end = result + kFormatResultMax;
+  const char* f = format;
+  // While kRoom bytes are left, every step but %Z writes whole: one comparison a step, and
+  // nothing called.
+  for (char* const roomy = end - kRoom;;) {
+    if (p > roomy) {
+      p = expand_near_end(f, p, end, time, zone_name);
+      break;
+    }
+    const char c = *f++;
+    if (c != '%') {
+      if (c == '\0') break;
+      *p++ = c;
+      continue;
+    }
+    const char letter = *f++;
+    if (letter == '\0') break;  // a closing lone % gives nothing
+    p = convert(p, letter, time, end, zone_name);
+  }
   *p = '\0';
   return static_cast<size_t>(p - result);
 }

@@ -26,6 +26,8 @@ QV_EXPORT QVFORMATDATETIME(XppParamList pl) {
   const qv::TimeZone& zone = qv::process_zone();
   const qv::LocalTime local = qv::to_local_time(seconds, zone);
   char result[qv::kFormatResultBytes];
-  qv::expand_datetime_format(used, local, local.daylight ? zone.dst_name : zone.std_name, result);
+  // The zone's name by index rather than by a branch, which instants at random would miss.
+  const char* const names[2] = {zone.std_name, zone.dst_name};
+  qv::expand_datetime_format(used, local, names[local.daylight != 0 ? 1 : 0], result);
   _retc(pl, result);
 }

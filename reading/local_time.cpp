@@ -269,7 +269,11 @@ bool is_daylight_time(int64_t utc, const TimeZone& zone) {
 LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
   const bool daylight = zone.years_ready ? daylight_by_span(seconds, zone)
                                          : zone.has_daylight && daylight_by_rules(seconds, zone);
-  const int64_t local = int64_t{seconds} + (daylight ? zone.dst_offset : zone.std_offset);
+  // Daylight time is as likely as not for instants taken at random: the offset by a mask
+  // rather than a branch.
+  const int32_t daylight_mask = -static_cast<int32_t>(daylight);
+  const int32_t offset = zone.std_offset + ((zone.dst_offset - zone.std_offset) & daylight_mask);
+  const int64_t local = int64_t{seconds} + offset;
   const int64_t since_1968 = local + kDays1968 * kDay;
 
   if (since_1968 >= 0 && since_1968 < kTableSeconds) {
