@@ -5,6 +5,7 @@
 // copied as fits, so that the result is always the first 126 characters of the expansion.
 #include "reading/datetime_format.h"
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -206,6 +207,26 @@ constexpr DigitPairs kPairs;
   return p + (n < room ? n : room);
 }
 
+// The conversions that give one field of the time in two digits (%d %H %M %S %m), by
+// letter: where the field lies in LocalTime, plus one (0 for every other letter), and
+// what is added to it. The expansion takes them without going through the dispatch.
+struct TwoDigitFields {
+  uint8_t at[128] = {};
+  int8_t plus[128] = {};
+  constexpr void set(char letter, size_t offset, int8_t add) {
+    at[static_cast<unsigned char>(letter)] = static_cast<uint8_t>(offset + 1);
+    plus[static_cast<unsigned char>(letter)] = add;
+  }
+  constexpr TwoDigitFields() {
+    set('d', offsetof(LocalTime, day), 0);
+    set('H', offsetof(LocalTime, hour), 0);
+    set('M', offsetof(LocalTime, minute), 0);
+    set('S', offsetof(LocalTime, second), 0);
+    set('m', offsetof(LocalTime, month), 1);
+  }
+};
+constexpr TwoDigitFields kTwoDigitFields;
+
 // The rest of the format near the limit, each step measured against the room left.
 [[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const LocalTime& time,
                                         const char* zone_name) {
@@ -247,6 +268,14 @@ size_t expand_datetime_format(const char* format, const LocalTime& time, const c
       continue;
     }
     const char letter = *f++;
+    const unsigned char index = static_cast<unsigned char>(letter);
+    if (index < 128 && kTwoDigitFields.at[index] != 0) {
+      int32_t field;
+      memcpy(&field, reinterpret_cast<const char*>(&time) + kTwoDigitFields.at[index] - 1,
+             sizeof field);
+      p = two(p, field + kTwoDigitFields.plus[index]);
+      continue;
+    }
     if (letter == '\0') break;  // a closing lone % gives nothing
     p = convert(p, letter, time, end, zone_name);
   }

@@ -177,10 +177,9 @@ uint32_t daylight_span(const TimeZone& zone, uint32_t span) {
   return at_first | static_cast<uint32_t>(change - first) << 2;
 }
 
-// The fields of a local time of the table, given as seconds since 1968-01-01.
-inline LocalTime fields_by_table(uint64_t since_1968) {
-  const uint32_t day = static_cast<uint32_t>(since_1968 / kDay);
-  const uint32_t secs = static_cast<uint32_t>(since_1968 - uint64_t{day} * kDay);
+// The fields of a local time of the table: its day counted from 1968-01-01 and the
+// seconds into that day.
+inline LocalTime fields_by_table(uint32_t day, uint32_t secs) {
   const uint32_t counted = day + (day >= kMarch2100 ? 1 : 0);
   const uint32_t cycle = counted / 1461;
   const uint32_t entry = kCycle.day[counted - cycle * 1461];
@@ -269,20 +268,33 @@ bool is_daylight_time(int64_t utc, const TimeZone& zone) {
 LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
   const bool daylight = zone.years_ready ? daylight_by_span(seconds, zone)
                                          : zone.has_daylight && daylight_by_rules(seconds, zone);
-  // Daylight time is as likely as not for instants taken at random: the offset by a mask
+  // Daylight time is as likely as not for instants taken at random: its shift by a mask
   // rather than a branch.
   const int32_t daylight_mask = -static_cast<int32_t>(daylight);
-  const int32_t offset = zone.std_offset + ((zone.dst_offset - zone.std_offset) & daylight_mask);
-  const int64_t local = int64_t{seconds} + offset;
-  const int64_t since_1968 = local + kDays1968 * kDay;
+  const int32_t shift = (zone.dst_offset - zone.std_offset) & daylight_mask;
 
-  if (since_1968 >= 0 && since_1968 < kTableSeconds) {
-    LocalTime t = fields_by_table(static_cast<uint64_t>(since_1968));
-    t.daylight = daylight ? 1 : 0;
-    return t;
+  // The day in standard time does not wait for daylight time to be known; the shift
+  // moves the time of day, which mostly stays within that day.
+  const int64_t standard = int64_t{seconds} + zone.std_offset + kDays1968 * kDay;
+  if (standard >= 0 && standard < kTableSeconds) {
+    const uint32_t day = static_cast<uint32_t>(static_cast<uint64_t>(standard) / kDay);
+    const int32_t secs = static_cast<int32_t>(standard - int64_t{day} * kDay) + shift;
+    if (secs >= 0 && secs < kDay) {
+      LocalTime t = fields_by_table(day, static_cast<uint32_t>(secs));
+      t.daylight = daylight ? 1 : 0;
+      return t;
+    }
   }
+
+  const int64_t local = int64_t{seconds} + zone.std_offset + shift;
+  const int64_t since_1968 = local + kDays1968 * kDay;
   LocalTime t;
-  fields_by_calendar(local, &t);
+  if (since_1968 >= 0 && since_1968 < kTableSeconds) {
+    const uint32_t day = static_cast<uint32_t>(static_cast<uint64_t>(since_1968) / kDay);
+    t = fields_by_table(day, static_cast<uint32_t>(since_1968 - int64_t{day} * kDay));
+  } else {
+    fields_by_calendar(local, &t);
+  }
   t.daylight = daylight ? 1 : 0;
   return t;
 }

@@ -99,6 +99,9 @@ bool take_failure(std::atomic<int>& counter) {
 // at a time, so that a text its caller has just written byte by byte is read back without
 // waiting for those writes to land, as wider reads would. A longer text, or one out of the
 // string's own storage, takes the general way.
+// A shorter text: only the length changes.
+[[gnu::noinline]] void shorten(std::string& stored, size_t n) { stored.resize(n); }
+
 [[gnu::noinline]] void store_text_slowly(std::string& stored, const char* text) {
   stored.assign(text, std::strlen(text));
 }
@@ -122,7 +125,7 @@ inline void store_text(std::string& stored, const char* text) {
   }
   for (; n < size; ++n) {
     const char c = text[n];
-    if (c == '\0') return stored.resize(n);  // shorter: only the length changes
+    if (c == '\0') return shorten(stored, n);
     own[n] = c;
   }
   if (text[size] != '\0') store_text_slowly(stored, text);
@@ -256,12 +259,13 @@ void XPP_CDECL _retc(XppParamList pl, const char* text) {
     violation(call, "_retc: no string");
     text = "";
   }
-  // In place, so that a kept frame reuses the result's storage.
+  // In place, so that a kept frame reuses the result's storage; the text last, where its
+  // rarer ways are the operation's last step.
   Value& result = call->outcome.value;
   result.type = Value::Type::kCharacter;
-  store_text(result.text, text);
-  if (!result.items.empty()) clear_items(result);
   ++call->outcome.results_set;
+  if (!result.items.empty()) clear_items(result);
+  store_text(result.text, text);
 }
 
 static Value* store_target(XppParamList pl, XppUlong index, const char* op) {
