@@ -201,7 +201,7 @@ constexpr DigitPairs kPairs;
 
 // The same written aside, and as much of it copied as the room left takes; not for %Z, %z.
 [[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const LocalTime& t) {
-  char aside[kRoom];
+  char aside[kRoom] = {};
   const size_t n = static_cast<size_t>(convert(aside, letter, t, aside, "") - aside);
   memcpy(p, aside, n < room ? n : room);
   return p + (n < room ? n : room);
