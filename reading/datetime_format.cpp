@@ -119,13 +119,15 @@ constexpr DigitPairs kPairs;
 }
 
 // One conversion letter: at most kRoom bytes written, but for %Z and %z, which give the
-// zone's name up to `end`.
+// zone's name up to `end` (nothing where the caller takes them itself).
+template <bool kWithZone>
 [[gnu::always_inline]] inline char* convert(char* p, char letter, const LocalTime& t,
                                             const char* end, const char* zone_name) {
   switch (letter) {
     case 'Z':
     case 'z':
-      return zone(p, end, zone_name);
+      if constexpr (kWithZone) return zone(p, end, zone_name);
+      return p;
     case 'a':
       return name(p, kShortDays, 7, t.weekday);
     case 'A':
@@ -201,8 +203,8 @@ constexpr DigitPairs kPairs;
 
 // The same written aside, and as much of it copied as the room left takes; not for %Z, %z.
 [[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const LocalTime& t) {
-  char aside[kRoom] = {};
-  const size_t n = static_cast<size_t>(convert(aside, letter, t, aside, "") - aside);
+  char aside[kRoom];
+  const size_t n = static_cast<size_t>(convert<false>(aside, letter, t, nullptr, nullptr) - aside);
   memcpy(p, aside, n < room ? n : room);
   return p + (n < room ? n : room);
 }
@@ -277,7 +279,7 @@ size_t expand_datetime_format(const char* format, const LocalTime& time, const c
       continue;
     }
     if (letter == '\0') break;  // a closing lone % gives nothing
-    p = convert(p, letter, time, end, zone_name);
+    p = convert<true>(p, letter, time, end, zone_name);
   }
   *p = '\0';
   return static_cast<size_t>(p - result);

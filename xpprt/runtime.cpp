@@ -195,12 +195,14 @@ extern "C" {
 XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl, XppUlong index) {
   XppParamList_* call = checked(pl, "_parc");
   if (call == nullptr) return 0;
+  const Param* p = param_at(call, index);
+  // Nothing to copy (a parameter not given among them) is a common way, not a fault's.
+  const bool copies = p != nullptr && p->value->is_character() && !p->value->text.empty();
   if (buffer == nullptr && size > 0) {
     violation(call, "_parc: no buffer");
     return 0;
   }
-  const Param* p = param_at(call, index);
-  if (p == nullptr || !p->value->is_character() || p->value->text.empty() || size == 0) return 0;
+  if (!copies || size == 0) return 0;
   const std::string& text = p->value->text;
   size_t n = text.size() < size - 1 ? text.size() : size - 1;
   std::memcpy(buffer, text.data(), n);
