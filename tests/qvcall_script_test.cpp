@@ -83,6 +83,11 @@ TEST(QvcallEval, ExpressionsAndAssignments) {
       {"? ECHO(@v, x, 4294967295)", "{\"ref\", \"abcd\", -1}"},
       {"? v", "\"set\""},
       {"? echo(NIL, .T., {1})", "{\"undef\", \"other\", \"other\"}"},
+      {"a := {10, {20, 'x'}}", "{10, {20, \"x\"}}"},
+      {"? a[1] + a[2][1]", "30"},
+      {"? a[2][2]", "\"x\""},
+      {"? echo(1, 'b')[2]", "\"b\""},
+      {"? {5, 6}[1.9]", "5"},
   };
   for (const Case& c : cases) EXPECT_EQ(eval(in, c.line), c.printed) << c.line;
   EXPECT_TRUE(in.violations().empty());
@@ -94,14 +99,16 @@ TEST(QvcallParse, BlankLinesAndCommentsAreNoStatements) {
 }
 
 TEST(QvcallParse, RejectsMalformedStatements) {
-  for (const char* line : {"? 'open", "x :=", "? (1", "? echo(1", "? {1, 2", "? 1 2", "? .X.",
-                           "? Chr()", "? Chr(1, 2)", "? echo(@)", "? @x", "? 1 +"})
+  for (const char* line :
+       {"? 'open", "x :=", "? (1", "? echo(1", "? {1, 2", "? 1 2", "? .X.", "? Chr()",
+        "? Chr(1, 2)", "? echo(@)", "? @x", "? 1 +", "? {1}[1", "? {1}[]"})
     EXPECT_THROW(qvcall::parse_statement(line), qvcall::ScriptError) << line;
 }
 
 TEST(QvcallEval, RejectsWhatCannotBeEvaluated) {
   qvcall::Interpreter in = interpreter();
-  for (const char* line : {"? nosuch", "? 1 + 'a'", "? NOEXPORT(1)", "? Chr('a')"})
+  for (const char* line : {"? nosuch", "? 1 + 'a'", "? NOEXPORT(1)", "? Chr('a')", "? {1}[2]",
+                           "? {1}[0]", "? 5[1]", "? {1}['a']"})
     EXPECT_THROW(in.run(qvcall::parse_statement(line)), qvcall::ScriptError) << line;
 }
 

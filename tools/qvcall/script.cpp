@@ -74,18 +74,35 @@ class Parser {
   }
 
   ExprPtr expr() {
-    ExprPtr left = term();
+    ExprPtr left = element();
     skip_blanks();
     while (peek() == '+') {
       ++pos_;
       auto sum = std::make_unique<Expr>();
       sum->kind = Expr::Kind::kAdd;
       sum->children.push_back(std::move(left));
-      sum->children.push_back(term());
+      sum->children.push_back(element());
       left = std::move(sum);
       skip_blanks();
     }
     return left;
+  }
+
+  // A term followed by any number of subscripts: a[2], f(x)[1][3].
+  ExprPtr element() {
+    ExprPtr value = term();
+    skip_blanks();
+    while (peek() == '[') {
+      ++pos_;
+      auto index = std::make_unique<Expr>();
+      index->kind = Expr::Kind::kIndex;
+      index->children.push_back(std::move(value));
+      index->children.push_back(expr());
+      expect(']');
+      value = std::move(index);
+      skip_blanks();
+    }
+    return value;
   }
 
   ExprPtr number() {
@@ -239,6 +256,16 @@ xpp::Value Interpreter::eval(const Expr& expr) {
     }
     case Expr::Kind::kCall:
       return call(expr);
+    case Expr::Kind::kIndex: {
+      xpp::Value array = eval(*expr.children[0]);
+      xpp::Value index = eval(*expr.children[1]);
+      if (!array.is_array() || !index.is_number())
+        throw ScriptError("[] needs an array and a number");
+      double n = std::trunc(index.number);
+      if (n < 1 || n > static_cast<double>(array.items.size()))
+        throw ScriptError("array index out of bounds");
+      return array.items[static_cast<size_t>(n) - 1];
+    }
     case Expr::Kind::kReference:
     case Expr::Kind::kAbsent:
       break;

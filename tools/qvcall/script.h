@@ -2,7 +2,8 @@
 // library's exports as an Xbase++ program does.
 //
 //   statement := [name ":="] expr | "?" expr
-//   expr      := term { "+" term }
+//   expr      := element { "+" element }
+//   element   := term { "[" expr "]" }          (an array's element, from 1)
 //   term      := number | string | NIL | .T. | .F. | Chr(expr) | "{" [expr {"," expr}] "}"
 //              | name | NAME "(" [arg] {"," [arg]} ")"
 //   arg       := expr | "@" name
@@ -29,7 +30,7 @@ struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;
 
 struct Expr {
-  enum class Kind { kLiteral, kVariable, kReference, kAbsent, kAdd, kArray, kChr, kCall };
+  enum class Kind { kLiteral, kVariable, kReference, kAbsent, kAdd, kArray, kChr, kCall, kIndex };
   Kind kind = Kind::kLiteral;
   xpp::Value literal;
   std::string name;  // upper case: a variable or an export
