@@ -193,6 +193,16 @@ std::string log_of_source(const std::string& source) {
   return "Application";
 }
 
+// The existing key at a path below an open key, with that open key; 2 when there is none.
+// Call with lock() held.
+LSTATUS existing_subkey(HKEY hKey, LPCSTR lpSubKey, OpenKey* parent, std::shared_ptr<Key>* key) {
+  if (LSTATUS status = resolve(hKey, parent)) return status;
+  std::vector<std::string> names;
+  if (LSTATUS status = split_path(lpSubKey, &names)) return status;
+  *key = find_key(parent->key, names);
+  return *key == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
 }  // namespace qvsim::detail
 
 using namespace qvsim::detail;
@@ -237,11 +247,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOpti
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::recursive_mutex> guard(lock());
   OpenKey parent;
-  if (LSTATUS status = resolve(hKey, &parent)) return status;
-  std::vector<std::string> names;
-  if (LSTATUS status = split_path(lpSubKey, &names)) return status;
-  std::shared_ptr<Key> key = find_key(parent.key, names);
-  if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+  std::shared_ptr<Key> key;
+  if (LSTATUS status = existing_subkey(hKey, lpSubKey, &parent, &key)) return status;
   REGSAM access = key_access(samDesired);
   if ((access & kWriteAccess) != 0 && !may_write(parent.hive)) return ERROR_ACCESS_DENIED;
   *phkResult = add_handle({key, parent.hive, access});
@@ -300,11 +307,8 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::recursive_mutex> guard(lock());
   OpenKey parent;
-  if (LSTATUS status = resolve(hKey, &parent)) return status;
-  std::vector<std::string> names;
-  if (LSTATUS status = split_path(lpSubKey, &names)) return status;
-  std::shared_ptr<Key> key = find_key(parent.key, names);
-  if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+  std::shared_ptr<Key> key;
+  if (LSTATUS status = existing_subkey(hKey, lpSubKey, &parent, &key)) return status;
   // A root key, a key with subkeys and, without the right, any key stay.
   if (key->parent == nullptr || !key->subkeys.empty() || !may_write(parent.hive))
     return ERROR_ACCESS_DENIED;

@@ -13,18 +13,7 @@ macro(problem text)
   string(APPEND problems "  ${text}\n")
 endmacro()
 
-# objdump -p of a file, one list element per line (brackets and semicolons made harmless).
-function(dump_lines file out_var)
-  execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p ${file} failed")
-  endif()
-  string(REPLACE ";" "," dump "${dump}")
-  string(REPLACE "[" "<" dump "${dump}")
-  string(REPLACE "]" ">" dump "${dump}")
-  string(REPLACE "\n" ";" dump "${dump}")
-  set(${out_var} "${dump}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/output_lines.cmake)
 
 # Exports as NAME@ORDINAL, imports as DLL:NAME, DLL names; from the lines of objdump -p.
 function(parse_pe lines_var prefix)
@@ -98,7 +87,7 @@ if(NOT timestamp EQUAL 0)
 endif()
 
 # --- quorvel.dll as objdump sees it.
-dump_lines(${DLL} dll_lines)
+output_lines(dll_lines ${OBJDUMP} -p ${DLL})
 list(GET dll_lines 1 format_line)
 if(NOT format_line MATCHES "file format pei-i386")
   problem("objdump: '${format_line}', expected file format pei-i386")
@@ -152,7 +141,7 @@ if(runtime_imports EQUAL 0)
 endif()
 
 # --- XPPRT1.dll: the decorated names, never the undecorated ones.
-dump_lines(${RUNTIME} rt_lines)
+output_lines(rt_lines ${OBJDUMP} -p ${RUNTIME})
 parse_pe(rt_lines rt)
 set(rt_names "")
 foreach(entry IN LISTS rt_exports)

@@ -13,14 +13,8 @@ macro(problem text)
   string(APPEND problems "  ${text}\n")
 endmacro()
 
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
-endif()
-string(REPLACE ";" "," dump "${dump}")
-string(REPLACE "[" "<" dump "${dump}")
-string(REPLACE "]" ">" dump "${dump}")
-string(REPLACE "\n" ";" lines "${dump}")
+include(${CMAKE_CURRENT_LIST_DIR}/output_lines.cmake)
+output_lines(lines ${OBJDUMP} -p ${DLL})
 
 # The resource directory: type, name and language entries by their depth (the indentation
 # after the offset), and the leaves' sizes.
@@ -76,15 +70,7 @@ if(NOT leaf_sizes STREQUAL "${table_size}")
 endif()
 
 # The description: two lines as strings shows them.
-execute_process(COMMAND ${STRINGS} ${DLL} OUTPUT_VARIABLE text RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${STRINGS} ${DLL} failed")
-endif()
-# Brackets and semicolons made harmless for the list.
-string(REPLACE ";" "," text "${text}")
-string(REPLACE "[" "<" text "${text}")
-string(REPLACE "]" ">" text "${text}")
-string(REPLACE "\n" ";" strings_lines "${text}")
+output_lines(strings_lines ${STRINGS} ${DLL})
 set(description "")
 set(version "")
 foreach(line IN LISTS strings_lines)
