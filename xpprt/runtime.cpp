@@ -66,16 +66,22 @@ thread_local XppParamList_* current_call XPPRT_FAST_TLS = nullptr;
   violation(call, std::string(what));
 }
 
-// The parameter list as the export passed it, or null (with a violation) when it is not
-// the list of a call in progress.
-[[gnu::noinline, gnu::cold]] XppParamList_* not_a_list(const char* op) {
+// Nothing (0, null) for a parameter list that is not the list of a call in progress, with a
+// violation; a tail call from the operations, off their common way.
+[[gnu::noinline, gnu::cold]] int not_a_list(const char* op) {
   violation(nullptr, std::string(op) + ": not a parameter list");
-  return nullptr;
+  return 0;
 }
 
+inline bool is_list(XppParamList pl) { return pl != nullptr && pl->magic == kMagic; }
+
+// The parameter list as the export passed it, or null (with a violation) when it is not
+// the list of a call in progress.
 inline XppParamList_* checked(XppParamList pl, const char* op) {
-  if (pl == nullptr || pl->magic != kMagic) return not_a_list(op);
-  return pl;
+  if (is_list(pl)) [[likely]]
+    return pl;
+  not_a_list(op);
+  return nullptr;
 }
 
 // One unsigned comparison covers index 0 as well.
@@ -174,15 +180,30 @@ Container* live_container(ContainerHandle con, const char* op) {
   return &c;
 }
 
-// Two's-complement wrap of a number into 32 bits, after truncation toward zero.
-XppLong to_long(double n) {
-  // Within 64 bits the conversion truncates and the cast to 32 bits wraps.
-  if (n > -9.2e18 && n < 9.2e18)
-    return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+// Two's-complement wrap of a number into 32 bits, after truncation toward zero, for
+// numbers beyond 64 bits or not finite.
+[[gnu::noinline]] XppLong to_long_widely(double n) {
   if (!std::isfinite(n)) return 0;
   double whole = std::fmod(std::trunc(n), 4294967296.0);
   if (whole < 0) whole += 4294967296.0;
   return static_cast<XppLong>(static_cast<uint32_t>(whole));
+}
+
+// The same for any number: within 64 bits the conversion truncates and the cast to 32 bits
+// wraps.
+inline XppLong to_long(double n) {
+  if (n > -9.2e18 && n < 9.2e18)
+    return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+  return to_long_widely(n);
+}
+
+// The text of a character parameter into the caller's buffer of `size` (> 0) bytes,
+// terminated there.
+[[gnu::noinline]] XppUlong copy_text(char* buffer, XppUlong size, const std::string& text) {
+  const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return static_cast<XppUlong>(n);
 }
 
 }  // namespace
@@ -193,21 +214,16 @@ XppLong to_long(double n) {
 extern "C" {
 
 XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl, XppUlong index) {
-  XppParamList_* call = checked(pl, "_parc");
-  if (call == nullptr) return 0;
-  const Param* p = param_at(call, index);
-  // Nothing to copy (a parameter not given among them) is a common way, not a fault's.
-  const bool copies = p != nullptr && p->value->is_character() && !p->value->text.empty();
-  if (buffer == nullptr && size > 0) {
-    violation(call, "_parc: no buffer");
+  if (!is_list(pl)) [[unlikely]]
+    return not_a_list("_parc");
+  if (buffer == nullptr && size > 0) [[unlikely]] {
+    violation(pl, "_parc: no buffer");
     return 0;
   }
-  if (!copies || size == 0) return 0;
-  const std::string& text = p->value->text;
-  size_t n = text.size() < size - 1 ? text.size() : size - 1;
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-  return static_cast<XppUlong>(n);
+  // Nothing to copy (a parameter not given among them) is a common way, not a fault's.
+  const Param* p = param_at(pl, index);
+  if (p == nullptr || !p->value->is_character() || p->value->text.empty() || size == 0) return 0;
+  return copy_text(buffer, size, p->value->text);
 }
 
 XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index) {
@@ -219,9 +235,9 @@ XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index) {
 }
 
 XppLong XPP_CDECL _parnl(XppParamList pl, XppUlong index) {
-  XppParamList_* call = checked(pl, "_parnl");
-  if (call == nullptr) return 0;
-  const Param* p = param_at(call, index);
+  if (!is_list(pl)) [[unlikely]]
+    return not_a_list("_parnl");
+  const Param* p = param_at(pl, index);
   return p != nullptr && p->value->is_number() ? to_long(p->value->number) : 0;
 }
 
@@ -255,9 +271,12 @@ void XPP_CDECL _retl(XppParamList pl, XppLong value) {
 }
 
 void XPP_CDECL _retc(XppParamList pl, const char* text) {
-  XppParamList_* call = checked(pl, "_retc");
-  if (call == nullptr) return;
-  if (text == nullptr) {
+  if (!is_list(pl)) [[unlikely]] {
+    not_a_list("_retc");
+    return;
+  }
+  XppParamList_* call = pl;
+  if (text == nullptr) [[unlikely]] {
     violation(call, "_retc: no string");
     text = "";
   }
