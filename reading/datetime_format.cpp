@@ -209,25 +209,29 @@ template <bool kWithZone>
   return p + (n < room ? n : room);
 }
 
-// The conversions that give one field of the time in two digits (%d %H %M %S %m), by
-// letter: where the field lies in LocalTime, plus one (0 for every other letter), and
-// what is added to it. The expansion takes them without going through the dispatch.
-struct TwoDigitFields {
+// The conversions that give one field of the time in digits (%d %H %M %S %m in two, %Y in
+// four), by letter: where the field lies in LocalTime, plus one (0 for every other letter),
+// what is added to it, and whether it is the year. The expansion takes them without going
+// through the dispatch.
+struct DigitFields {
   uint8_t at[128] = {};
   int8_t plus[128] = {};
-  constexpr void set(char letter, size_t offset, int8_t add) {
+  bool year[128] = {};
+  constexpr void set(char letter, size_t offset, int8_t add, bool is_year) {
     at[static_cast<unsigned char>(letter)] = static_cast<uint8_t>(offset + 1);
     plus[static_cast<unsigned char>(letter)] = add;
+    year[static_cast<unsigned char>(letter)] = is_year;
   }
-  constexpr TwoDigitFields() {
-    set('d', offsetof(LocalTime, day), 0);
-    set('H', offsetof(LocalTime, hour), 0);
-    set('M', offsetof(LocalTime, minute), 0);
-    set('S', offsetof(LocalTime, second), 0);
-    set('m', offsetof(LocalTime, month), 1);
+  constexpr DigitFields() {
+    set('d', offsetof(LocalTime, day), 0, false);
+    set('H', offsetof(LocalTime, hour), 0, false);
+    set('M', offsetof(LocalTime, minute), 0, false);
+    set('S', offsetof(LocalTime, second), 0, false);
+    set('m', offsetof(LocalTime, month), 1, false);
+    set('Y', offsetof(LocalTime, year), 0, true);
   }
 };
-constexpr TwoDigitFields kTwoDigitFields;
+constexpr DigitFields kDigitFields;
 
 // The rest of the format near the limit, each step measured against the room left.
 [[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const LocalTime& time,
@@ -271,11 +275,11 @@ size_t expand_datetime_format(const char* format, const LocalTime& time, const c
     }
     const char letter = *f++;
     const unsigned char index = static_cast<unsigned char>(letter);
-    if (index < 128 && kTwoDigitFields.at[index] != 0) {
+    if (index < 128 && kDigitFields.at[index] != 0) {
       int32_t field;
-      memcpy(&field, reinterpret_cast<const char*>(&time) + kTwoDigitFields.at[index] - 1,
+      memcpy(&field, reinterpret_cast<const char*>(&time) + kDigitFields.at[index] - 1,
              sizeof field);
-      p = two(p, field + kTwoDigitFields.plus[index]);
+      p = kDigitFields.year[index] ? year(p, field) : two(p, field + kDigitFields.plus[index]);
       continue;
     }
     if (letter == '\0') break;  // a closing lone % gives nothing

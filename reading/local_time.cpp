@@ -265,28 +265,14 @@ bool is_daylight_time(int64_t utc, const TimeZone& zone) {
   return zone.has_daylight && daylight_by_rules(utc, zone);
 }
 
-LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
+namespace {
+
+// Any instant in any zone: the rules applied afresh where the zone has no years, the
+// calendar arithmetic where the local time lies outside the table.
+[[gnu::noinline]] LocalTime local_time_generally(uint32_t seconds, const TimeZone& zone) {
   const bool daylight = zone.years_ready ? daylight_by_span(seconds, zone)
                                          : zone.has_daylight && daylight_by_rules(seconds, zone);
-  // Daylight time is as likely as not for instants taken at random: its shift by a mask
-  // rather than a branch.
-  const int32_t daylight_mask = -static_cast<int32_t>(daylight);
-  const int32_t shift = (zone.dst_offset - zone.std_offset) & daylight_mask;
-
-  // The day in standard time does not wait for daylight time to be known; the shift
-  // moves the time of day, which mostly stays within that day.
-  const int64_t standard = int64_t{seconds} + zone.std_offset + kDays1968 * kDay;
-  if (standard >= 0 && standard < kTableSeconds) {
-    const uint32_t day = static_cast<uint32_t>(static_cast<uint64_t>(standard) / kDay);
-    const int32_t secs = static_cast<int32_t>(standard - int64_t{day} * kDay) + shift;
-    if (secs >= 0 && secs < kDay) {
-      LocalTime t = fields_by_table(day, static_cast<uint32_t>(secs));
-      t.daylight = daylight ? 1 : 0;
-      return t;
-    }
-  }
-
-  const int64_t local = int64_t{seconds} + zone.std_offset + shift;
+  const int64_t local = int64_t{seconds} + (daylight ? zone.dst_offset : zone.std_offset);
   const int64_t since_1968 = local + kDays1968 * kDay;
   LocalTime t;
   if (since_1968 >= 0 && since_1968 < kTableSeconds) {
@@ -297,6 +283,32 @@ LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
   }
   t.daylight = daylight ? 1 : 0;
   return t;
+}
+
+}  // namespace
+
+// The common way here, everything else aside.
+LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
+  if (zone.years_ready) {
+    const bool daylight = daylight_by_span(seconds, zone);
+    // Daylight time is as likely as not for instants taken at random: its shift by a mask
+    // rather than a branch.
+    const int32_t daylight_mask = -static_cast<int32_t>(daylight);
+    const int32_t shift = (zone.dst_offset - zone.std_offset) & daylight_mask;
+    // The day in standard time does not wait for daylight time to be known; the shift
+    // moves the time of day, which mostly stays within that day.
+    const int64_t standard = int64_t{seconds} + zone.std_offset + kDays1968 * kDay;
+    if (standard >= 0 && standard < kTableSeconds) {
+      const uint32_t day = static_cast<uint32_t>(static_cast<uint64_t>(standard) / kDay);
+      const int32_t secs = static_cast<int32_t>(standard - int64_t{day} * kDay) + shift;
+      if (secs >= 0 && secs < kDay) {
+        LocalTime t = fields_by_table(day, static_cast<uint32_t>(secs));
+        t.daylight = daylight ? 1 : 0;
+        return t;
+      }
+    }
+  }
+  return local_time_generally(seconds, zone);
 }
 
 }  // namespace qv
