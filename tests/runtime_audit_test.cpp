@@ -43,6 +43,26 @@ void XPP_CDECL puts_past_the_array(XppParamList pl) {
   _conRelease(array);
 }
 
+// A parameter list that is none, or not the run-time's: refused with nothing read.
+uint32_t not_a_list_at_all[16] = {};
+XppParamList foreign_list() { return reinterpret_cast<XppParamList>(not_a_list_at_all); }
+void XPP_CDECL fetches_from_no_list(XppParamList pl) {
+  char buffer[8] = "kept";
+  const bool refused = _parnl(nullptr, 1) == 0 && _parc(buffer, sizeof buffer, nullptr, 1) == 0 &&
+                       std::strcmp(buffer, "kept") == 0;
+  _retl(pl, refused);
+}
+void XPP_CDECL fetches_from_a_foreign_list(XppParamList pl) {
+  char buffer[8] = "kept";
+  const bool refused = _parnl(foreign_list(), 1) == 0 &&
+                       _parc(buffer, sizeof buffer, foreign_list(), 1) == 0 &&
+                       std::strcmp(buffer, "kept") == 0;
+  _retc(foreign_list(), "lost");
+  _retl(pl, refused);
+}
+void XPP_CDECL copies_into_no_buffer(XppParamList pl) { _retnl(pl, _parc(nullptr, 10, pl, 1)); }
+void XPP_CDECL returns_no_string(XppParamList pl) { _retc(pl, nullptr); }
+
 TEST(RuntimeAudit, CatchesEachBrokenRule) {
   struct Case {
     const char* what;
@@ -55,12 +75,27 @@ TEST(RuntimeAudit, CatchesEachBrokenRule) {
       {"double release", releases_twice},
       {"store into a by-value parameter", stores_into_a_value_parameter},
       {"array element out of range", puts_past_the_array},
+      {"no parameter list", fetches_from_no_list},
+      {"a list not of this run-time", fetches_from_a_foreign_list},
+      {"_parc without a buffer", copies_into_no_buffer},
+      {"_retc without a string", returns_no_string},
   };
   for (const Case& c : cases) {
     Value v = Value::num(1);
     EXPECT_FALSE(xpp::call(c.fn, {v}).violations.empty()) << c.what;
   }
   EXPECT_EQ(xpp::live_containers(), 0);
+}
+
+// What the refused operations give the export all the same.
+TEST(RuntimeAudit, RefusedOperationsGiveNothing) {
+  Value text = Value::str("abc");
+  EXPECT_EQ(xpp::call(fetches_from_no_list, {text}).value, Value::boolean(true));
+  const xpp::CallResult foreign = xpp::call(fetches_from_a_foreign_list, {text});
+  EXPECT_EQ(foreign.value, Value::boolean(true));
+  EXPECT_EQ(foreign.results_set, 1);  // the result for the foreign list went nowhere
+  EXPECT_EQ(xpp::call(copies_into_no_buffer, {text}).value, Value::num(0));
+  EXPECT_EQ(xpp::call(returns_no_string, {text}).value, Value::str(""));
 }
 
 // A well-behaved export builds an array and returns it.
