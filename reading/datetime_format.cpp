@@ -9,6 +9,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "reading/local_time_table.h"
+
 namespace qv {
 namespace {
 
@@ -95,21 +97,23 @@ constexpr DigitPairs kPairs;
 }
 
 // hh:mm:ss
-[[gnu::always_inline]] inline char* clock(char* p, int32_t hour, const LocalTime& t) {
+template <typename Time>
+[[gnu::always_inline]] inline char* clock(char* p, int32_t hour, const Time& t) {
   p = two(p, hour);
   *p++ = ':';
-  p = two(p, t.minute);
+  p = two(p, t.minute());
   *p++ = ':';
-  return two(p, t.second);
+  return two(p, t.second());
 }
 
 // "Tue Nov 09": %a %b %d
-[[gnu::always_inline]] inline char* day_month(char* p, const LocalTime& t) {
-  p = name(p, kShortDays, 7, t.weekday);
+template <typename Time>
+[[gnu::always_inline]] inline char* day_month(char* p, const Time& t) {
+  p = name(p, kShortDays, 7, t.weekday());
   *p++ = ' ';
-  p = name(p, kShortMonths, 12, t.month);
+  p = name(p, kShortMonths, 12, t.month());
   *p++ = ' ';
-  return two(p, t.day);
+  return two(p, t.day_of_month());
 }
 
 // %Z and %z: the zone's name, cut at the limit.
@@ -120,81 +124,81 @@ constexpr DigitPairs kPairs;
 
 // One conversion letter: at most kRoom bytes written, but for %Z and %z, which give the
 // zone's name up to `end` (nothing where the caller takes them itself).
-template <bool kWithZone>
-[[gnu::always_inline]] inline char* convert(char* p, char letter, const LocalTime& t,
-                                            const char* end, const char* zone_name) {
+template <bool kWithZone, typename Time>
+[[gnu::always_inline]] inline char* convert(char* p, char letter, const Time& t, const char* end,
+                                            const char* zone_name) {
   switch (letter) {
     case 'Z':
     case 'z':
       if constexpr (kWithZone) return zone(p, end, zone_name);
       return p;
     case 'a':
-      return name(p, kShortDays, 7, t.weekday);
+      return name(p, kShortDays, 7, t.weekday());
     case 'A':
-      return name(p, kDays, 7, t.weekday);
+      return name(p, kDays, 7, t.weekday());
     case 'b':
     case 'h':
-      return name(p, kShortMonths, 12, t.month);
+      return name(p, kShortMonths, 12, t.month());
     case 'B':
-      return name(p, kMonths, 12, t.month);
+      return name(p, kMonths, 12, t.month());
     case 'c':  // %a %b %d %H:%M:%S %Y
       p = day_month(p, t);
       *p++ = ' ';
-      p = clock(p, t.hour, t);
+      p = clock(p, t.hour(), t);
       *p++ = ' ';
-      return year(p, t.year);
+      return year(p, t.year());
     case 'd':
-      return two(p, t.day);
+      return two(p, t.day_of_month());
     case 'D':  // %m/%d/%y
-      p = two(p, t.month + 1);
+      p = two(p, t.month() + 1);
       *p++ = '/';
-      p = two(p, t.day);
+      p = two(p, t.day_of_month());
       *p++ = '/';
-      return two(p, (t.year % 100 + 100) % 100);
+      return two(p, (t.year() % 100 + 100) % 100);
     case 'H':
-      return two(p, t.hour);
+      return two(p, t.hour());
     case 'I':
-      return two(p, t.hour % 12 == 0 ? 12 : t.hour % 12);
+      return two(p, t.hour() % 12 == 0 ? 12 : t.hour() % 12);
     case 'j':
-      return number(p, int64_t{t.yearday} + 1, 3);
+      return number(p, int64_t{t.yearday()} + 1, 3);
     case 'm':
-      return two(p, t.month + 1);
+      return two(p, t.month() + 1);
     case 'M':
-      return two(p, t.minute);
+      return two(p, t.minute());
     case 'n':
       *p = '\n';
       return p + 1;
     case 'p':
-      memcpy(p, t.hour < 12 ? "AM" : "PM", 2);
+      memcpy(p, t.hour() < 12 ? "AM" : "PM", 2);
       return p + 2;
     case 'r':  // %I:%M:%S %p
-      p = clock(p, t.hour % 12 == 0 ? 12 : t.hour % 12, t);
+      p = clock(p, t.hour() % 12 == 0 ? 12 : t.hour() % 12, t);
       *p++ = ' ';
-      memcpy(p, t.hour < 12 ? "AM" : "PM", 2);
+      memcpy(p, t.hour() < 12 ? "AM" : "PM", 2);
       return p + 2;
     case 'S':
-      return two(p, t.second);
+      return two(p, t.second());
     case 't':
       *p = '\t';
       return p + 1;
     case 'T':
     case 'X':
-      return clock(p, t.hour, t);
+      return clock(p, t.hour(), t);
     case 'U':
-      return two(p, (t.yearday + 7 - t.weekday) / 7);
+      return two(p, (t.yearday() + 7 - t.weekday()) / 7);
     case 'w':
-      return number(p, t.weekday, 1);
+      return number(p, t.weekday(), 1);
     // Weeks begin on Monday: the weekday counted from Monday is (weekday + 6) mod 7.
     case 'W':
-      return two(p, (t.yearday + 7 - (t.weekday + 6) % 7) / 7);
+      return two(p, (t.yearday() + 7 - (t.weekday() + 6) % 7) / 7);
     case 'x':  // %a %b %d, %Y
       p = day_month(p, t);
       memcpy(p, ", ", 2);
-      return year(p + 2, t.year);
+      return year(p + 2, t.year());
     case 'y':
-      return two(p, (t.year % 100 + 100) % 100);
+      return two(p, (t.year() % 100 + 100) % 100);
     case 'Y':
-      return year(p, t.year);
+      return year(p, t.year());
     default:
       *p = letter;  // %% and every letter outside the table
       return p + 1;
@@ -202,39 +206,17 @@ template <bool kWithZone>
 }
 
 // The same written aside, and as much of it copied as the room left takes; not for %Z, %z.
-[[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const LocalTime& t) {
+template <typename Time>
+[[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const Time& t) {
   char aside[kRoom];
   const size_t n = static_cast<size_t>(convert<false>(aside, letter, t, nullptr, nullptr) - aside);
   memcpy(p, aside, n < room ? n : room);
   return p + (n < room ? n : room);
 }
 
-// The conversions that give one field of the time in digits (%d %H %M %S %m in two, %Y in
-// four), by letter: where the field lies in LocalTime, plus one (0 for every other letter),
-// what is added to it, and whether it is the year. The expansion takes them without going
-// through the dispatch.
-struct DigitFields {
-  uint8_t at[128] = {};
-  int8_t plus[128] = {};
-  bool year[128] = {};
-  constexpr void set(char letter, size_t offset, int8_t add, bool is_year) {
-    at[static_cast<unsigned char>(letter)] = static_cast<uint8_t>(offset + 1);
-    plus[static_cast<unsigned char>(letter)] = add;
-    year[static_cast<unsigned char>(letter)] = is_year;
-  }
-  constexpr DigitFields() {
-    set('d', offsetof(LocalTime, day), 0, false);
-    set('H', offsetof(LocalTime, hour), 0, false);
-    set('M', offsetof(LocalTime, minute), 0, false);
-    set('S', offsetof(LocalTime, second), 0, false);
-    set('m', offsetof(LocalTime, month), 1, false);
-    set('Y', offsetof(LocalTime, year), 0, true);
-  }
-};
-constexpr DigitFields kDigitFields;
-
 // The rest of the format near the limit, each step measured against the room left.
-[[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const LocalTime& time,
+template <typename Time>
+[[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const Time& time,
                                         const char* zone_name) {
   while (*f != '\0' && p < end) {
     if (*f != '%') {
@@ -253,10 +235,11 @@ constexpr DigitFields kDigitFields;
   return p;
 }
 
-}  // namespace
-
-size_t expand_datetime_format(const char* format, const LocalTime& time, const char* zone_name,
-                              char (&result)[kFormatResultBytes]) {
+// The expansion over a time of either kind.
+template <typename Time>
+[[gnu::always_inline]] inline size_t expand(const char* format, const Time& time,
+                                            const char* zone_name,
+                                            char (&result)[kFormatResultBytes]) {
   char* p = result;
   char* const end = result + kFormatResultMax;
   const char* f = format;
@@ -274,19 +257,53 @@ size_t expand_datetime_format(const char* format, const LocalTime& time, const c
       continue;
     }
     const char letter = *f++;
-    const unsigned char index = static_cast<unsigned char>(letter);
-    if (index < 128 && kDigitFields.at[index] != 0) {
-      int32_t field;
-      memcpy(&field, reinterpret_cast<const char*>(&time) + kDigitFields.at[index] - 1,
-             sizeof field);
-      p = kDigitFields.year[index] ? year(p, field) : two(p, field + kDigitFields.plus[index]);
-      continue;
-    }
     if (letter == '\0') break;  // a closing lone % gives nothing
     p = convert<true>(p, letter, time, end, zone_name);
   }
   *p = '\0';
   return static_cast<size_t>(p - result);
+}
+
+// The fields of a broken-down time as the conversions ask for them.
+struct BrokenDownFields {
+  const LocalTime& t;
+  int32_t second() const { return t.second; }
+  int32_t minute() const { return t.minute; }
+  int32_t hour() const { return t.hour; }
+  int32_t day_of_month() const { return t.day; }
+  int32_t month() const { return t.month; }
+  int32_t year() const { return t.year; }
+  int32_t weekday() const { return t.weekday; }
+  int32_t yearday() const { return t.yearday; }
+};
+
+// The zone's name for the time: by index rather than by a branch, which instants taken at
+// random would miss half the time.
+inline const char* zone_name_of(bool daylight, const TimeZone& zone) {
+  const char* const names[2] = {zone.std_name, zone.dst_name};
+  return names[daylight ? 1 : 0];
+}
+
+[[gnu::noinline]] size_t format_generally(const char* format, uint32_t seconds,
+                                          const TimeZone& zone,
+                                          char (&result)[kFormatResultBytes]) {
+  const LocalTime time = to_local_time(seconds, zone);
+  return expand(format, BrokenDownFields{time}, zone_name_of(time.daylight != 0, zone), result);
+}
+
+}  // namespace
+
+size_t expand_datetime_format(const char* format, const LocalTime& time, const char* zone_name,
+                              char (&result)[kFormatResultBytes]) {
+  return expand(format, BrokenDownFields{time}, zone_name, result);
+}
+
+size_t format_local_time(const char* format, uint32_t seconds, const TimeZone& zone,
+                         char (&result)[kFormatResultBytes]) {
+  table::TableTime time;
+  if (!table::table_time_of(seconds, zone, &time))
+    return format_generally(format, seconds, zone, result);
+  return expand(format, time, zone_name_of(time.daylight, zone), result);
 }
 
 }  // namespace qv

@@ -1,7 +1,6 @@
 // QVFORMATDATETIME: a time stamp as local-time text in a format of the caller's.
 #include "host/exports.h"
 #include "reading/datetime_format.h"
-#include "reading/local_time.h"
 #include "reading/time_zone.h"
 
 namespace {
@@ -23,11 +22,7 @@ QV_EXPORT QVFORMATDATETIME(XppParamList pl) {
   char format[kFormatBytes];
   const char* used = _parc(format, sizeof format, pl, 2) > 0 ? format : kDefaultFormat;
 
-  const qv::TimeZone& zone = qv::process_zone();
-  const qv::LocalTime local = qv::to_local_time(seconds, zone);
   char result[qv::kFormatResultBytes];
-  // The zone's name by index rather than by a branch, which instants at random would miss.
-  const char* const names[2] = {zone.std_name, zone.dst_name};
-  qv::expand_datetime_format(used, local, names[local.daylight != 0 ? 1 : 0], result);
+  qv::format_local_time(used, seconds, qv::process_zone(), result);
   _retc(pl, result);
 }

@@ -1,55 +1,31 @@
 // Local time from seconds since 1970: Gregorian calendar throughout, 64-bit arithmetic so
 // nothing wraps at either end of the unsigned 32-bit range. The common case, a local date
-// in 1968-2109 in a zone set up with its daylight years, takes tables and 32-bit steps.
+// in 1968-2109 in a zone set up with its daylight years, takes the tables of
+// local_time_table.h; here is the rest, and the zone's set-up.
 #include "reading/local_time.h"
 
 #include <initializer_list>
 
+#include "reading/local_time_table.h"
+
 namespace qv {
 namespace {
 
-constexpr int64_t kDay = 86400;
+using table::daylight_by_span;
+using table::daylight_by_years;
+using table::is_leap;
+using table::kCalendar;
+using table::kDay;
+using table::kDays1968;
+using table::kFirstYear;
+using table::kMonthStart;
+using table::kTableSeconds;
+using table::kYears;
+using table::table_year;
 
 // Floor division and its remainder, for counts that may be negative.
 int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 int64_t floor_mod(int64_t a, int64_t b) { return a - floor_div(a, b) * b; }
-
-constexpr bool is_leap(int64_t year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Day of the year on which each month begins, in common and in leap years.
-constexpr int16_t kMonthStart[2][13] = {
-    {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
-    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
-
-// 1 January of each year that a local date of the unsigned 32-bit range can fall in, with
-// a year's margin either side, as days from 1968-01-01. Years outside take the general
-// calendar arithmetic.
-constexpr int kFirstYear = 1968;
-constexpr int kYears = 142;         // 1968-2109
-constexpr int32_t kDays1968 = 731;  // 1968-01-01 to 1970-01-01
-constexpr int kFirstWeekday = 1;    // 1968-01-01 was a Monday
-struct CalendarTables {
-  int32_t year_start[kYears + 1] = {};
-  constexpr CalendarTables() {
-    int32_t days = 0;
-    for (int i = 0; i <= kYears; ++i) {
-      year_start[i] = days;
-      days += is_leap(kFirstYear + i) ? 366 : 365;
-    }
-  }
-};
-constexpr CalendarTables kCalendar;
-constexpr int64_t kTableSeconds = int64_t{kCalendar.year_start[kYears]} * kDay;
-
-// The year (index from 1968) of a day of the table, counted from 1968-01-01. Every fourth
-// year from 1968 on is a leap year but 2100, after which the count of 4 years to 1461 days
-// falls short by one day: one comparison puts that right.
-uint32_t table_year(uint32_t day) {
-  uint32_t i = 4 * day / 1461;
-  return i + (day >= static_cast<uint32_t>(kCalendar.year_start[i + 1]) ? 1 : 0);
-}
 
 int64_t year_start(int64_t year) {
   const int64_t i = year - kFirstYear;
@@ -103,46 +79,6 @@ int64_t rule_day(const ZoneRule& rule, int64_t year) {
   return utc >= start && utc < end;
 }
 
-// The same from the zone's years: every instant of the range falls in one of them.
-inline bool daylight_by_table(uint32_t utc, const TimeZone& zone) {
-  const uint32_t day = utc / static_cast<uint32_t>(kDay) + kDays1968;
-  const DaylightYear& y = zone.years[table_year(day) - (kDaylightFirstYear - kFirstYear)];
-  const bool inside = static_cast<uint64_t>(utc - y.from) < static_cast<uint64_t>(y.to - y.from);
-  return inside != y.inverted;
-}
-
-// Each day of a four-year cycle that begins with a leap year, as the cycle's year (bits
-// 0-1), the day of the year (bits 2-10), the month, 0-11 (bits 11-14) and the day of the
-// month (bits 15-19). 2100 is the one common year of the table that falls on the leap
-// year of its cycle: from its 1 March on, days are counted one further, as though it had
-// a 29 February, and its own days of the year one less.
-struct CycleTable {
-  uint32_t day[1461] = {};
-  constexpr CycleTable() {
-    int i = 0;
-    for (int year = 0; year < 4; ++year) {
-      const int leap = year == 0 ? 1 : 0;
-      for (int month = 0; month < 12; ++month) {
-        for (int d = kMonthStart[leap][month]; d < kMonthStart[leap][month + 1]; ++d) {
-          const int of_month = d - kMonthStart[leap][month] + 1;
-          day[i++] = static_cast<uint32_t>(year | d << 2 | month << 11 | of_month << 15);
-        }
-      }
-    }
-  }
-};
-constexpr CycleTable kCycle;
-constexpr uint32_t kMarch2100 = static_cast<uint32_t>(kCalendar.year_start[2100 - kFirstYear]) + 59;
-constexpr uint32_t kJanuary2101 = static_cast<uint32_t>(kCalendar.year_start[2101 - kFirstYear]);
-
-// The same by the instant's span, which leaves all but a few to a comparison.
-inline bool daylight_by_span(uint32_t utc, const TimeZone& zone) {
-  const uint32_t span = zone.spans[utc >> kDaylightSpanBits];
-  if ((span & 2) != 0) return daylight_by_table(utc, zone);
-  const uint32_t within = utc & ((uint32_t{1} << kDaylightSpanBits) - 1);
-  return ((span & 1) != 0) != (within >= (span >> 2));
-}
-
 // What daylight time does in one span, from the years: it changes only where a year
 // begins, or where a year's daylight time begins or ends, so the years of the span's first
 // and last seconds tell.
@@ -159,7 +95,7 @@ uint32_t daylight_span(const TimeZone& zone, uint32_t span) {
     candidates[count++] = y.from;
     candidates[count++] = y.to;
   }
-  const uint32_t at_first = daylight_by_table(static_cast<uint32_t>(first), zone) ? 1 : 0;
+  const uint32_t at_first = daylight_by_years(static_cast<uint32_t>(first), zone) ? 1 : 0;
   int changes = 0;
   int64_t change = next;
   for (int i = 0; i < count; ++i) {
@@ -167,33 +103,14 @@ uint32_t daylight_span(const TimeZone& zone, uint32_t span) {
     if (c <= first || c >= next) continue;
     bool seen = false;
     for (int j = 0; j < i; ++j) seen = seen || candidates[j] == c;
-    if (seen || daylight_by_table(static_cast<uint32_t>(c), zone) ==
-                    daylight_by_table(static_cast<uint32_t>(c - 1), zone))
+    if (seen || daylight_by_years(static_cast<uint32_t>(c), zone) ==
+                    daylight_by_years(static_cast<uint32_t>(c - 1), zone))
       continue;
     ++changes;
     change = c;
   }
   if (changes > 1) return at_first | 2;
   return at_first | static_cast<uint32_t>(change - first) << 2;
-}
-
-// The fields of a local time of the table: its day counted from 1968-01-01 and the
-// seconds into that day.
-inline LocalTime fields_by_table(uint32_t day, uint32_t secs) {
-  const uint32_t counted = day + (day >= kMarch2100 ? 1 : 0);
-  const uint32_t cycle = counted / 1461;
-  const uint32_t entry = kCycle.day[counted - cycle * 1461];
-  const uint32_t yearday = ((entry >> 2) & 511) - (day >= kMarch2100 && day < kJanuary2101 ? 1 : 0);
-  LocalTime t;
-  t.second = static_cast<int32_t>(secs % 60);
-  t.minute = static_cast<int32_t>(secs / 60 % 60);
-  t.hour = static_cast<int32_t>(secs / 3600);
-  t.day = static_cast<int32_t>(entry >> 15);
-  t.month = static_cast<int32_t>((entry >> 11) & 15);
-  t.year = static_cast<int32_t>(kFirstYear - 1900 + 4 * cycle + (entry & 3));
-  t.weekday = static_cast<int32_t>((day + kFirstWeekday) % 7);
-  t.yearday = static_cast<int32_t>(yearday);
-  return t;
 }
 
 // The same by the general calendar arithmetic, for any local time.
@@ -274,40 +191,22 @@ namespace {
                                          : zone.has_daylight && daylight_by_rules(seconds, zone);
   const int64_t local = int64_t{seconds} + (daylight ? zone.dst_offset : zone.std_offset);
   const int64_t since_1968 = local + kDays1968 * kDay;
-  LocalTime t;
   if (since_1968 >= 0 && since_1968 < kTableSeconds) {
     const uint32_t day = static_cast<uint32_t>(static_cast<uint64_t>(since_1968) / kDay);
-    t = fields_by_table(day, static_cast<uint32_t>(since_1968 - int64_t{day} * kDay));
-  } else {
-    fields_by_calendar(local, &t);
+    const uint32_t secs = static_cast<uint32_t>(since_1968 - int64_t{day} * kDay);
+    return table::broken_down(table::table_time(day, secs, daylight));
   }
+  LocalTime t;
+  fields_by_calendar(local, &t);
   t.daylight = daylight ? 1 : 0;
   return t;
 }
 
 }  // namespace
 
-// The common way here, everything else aside.
 LocalTime to_local_time(uint32_t seconds, const TimeZone& zone) {
-  if (zone.years_ready) {
-    const bool daylight = daylight_by_span(seconds, zone);
-    // Daylight time is as likely as not for instants taken at random: its shift by a mask
-    // rather than a branch.
-    const int32_t daylight_mask = -static_cast<int32_t>(daylight);
-    const int32_t shift = (zone.dst_offset - zone.std_offset) & daylight_mask;
-    // The day in standard time does not wait for daylight time to be known; the shift
-    // moves the time of day, which mostly stays within that day.
-    const int64_t standard = int64_t{seconds} + zone.std_offset + kDays1968 * kDay;
-    if (standard >= 0 && standard < kTableSeconds) {
-      const uint32_t day = static_cast<uint32_t>(static_cast<uint64_t>(standard) / kDay);
-      const int32_t secs = static_cast<int32_t>(standard - int64_t{day} * kDay) + shift;
-      if (secs >= 0 && secs < kDay) {
-        LocalTime t = fields_by_table(day, static_cast<uint32_t>(secs));
-        t.daylight = daylight ? 1 : 0;
-        return t;
-      }
-    }
-  }
+  table::TableTime t;
+  if (table::table_time_of(seconds, zone, &t)) return table::broken_down(t);
   return local_time_generally(seconds, zone);
 }
 
