@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "host/exports.h"
 #include "reading/datetime_format.h"
 #include "reading/time_zone.h"
+#include "shipped_module.h"
 #include "xpprt/host.h"
 
 namespace {
@@ -68,6 +68,11 @@ bool zone_set(benchmark::State& state) {
 
 void quorvel(benchmark::State& state, const char* format) {
   if (!zone_set(state)) return;
+  const xpp::ExportFn format_datetime = qvbench::shipped_export("QVFORMATDATETIME");
+  if (format_datetime == nullptr) {
+    state.SkipWithError("libquorvel.so beside qvbench could not be loaded");
+    return;
+  }
   const std::vector<uint32_t>& times = random_times();
   // One parameter list for every call, as the Xbase++ virtual machine keeps its frame;
   // the time is changed in place.
@@ -77,7 +82,7 @@ void quorvel(benchmark::State& state, const char* format) {
   size_t i = 0;
   for (auto _ : state) {
     frame.value(1).number = static_cast<int32_t>(times[i++ & (kTimes - 1)]);
-    benchmark::DoNotOptimize(frame.invoke(QVFORMATDATETIME).value.text.data());
+    benchmark::DoNotOptimize(frame.invoke(format_datetime).value.text.data());
   }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/exports.h"
+#include "shipped_module.h"
 #include "platform/qv_windows.h"
 #include "qvsim/control.h"
 #include "qvsim/eventlog_control.h"
@@ -71,11 +71,17 @@ const std::string& backup_file() {
 }
 
 void BM_read_quorvel(benchmark::State& state) {
+  const xpp::ExportFn open_backup = qvbench::shipped_export("QVOPENBACKUPEVENTLOG");
+  const xpp::ExportFn read_log = qvbench::shipped_export("QVREADEVENTLOG");
+  const xpp::ExportFn close_log = qvbench::shipped_export("QVCLOSEEVENTLOG");
+  if (open_backup == nullptr || read_log == nullptr || close_log == nullptr) {
+    state.SkipWithError("libquorvel.so beside qvbench could not be loaded");
+    return;
+  }
   const std::string& file = backup_file();
   size_t strings = 0;
   for (auto _ : state) {
-    xpp::CallResult opened =
-        xpp::call(QVOPENBACKUPEVENTLOG, {xpp::absent(), xpp::Value::str(file)});
+    xpp::CallResult opened = xpp::call(open_backup, {xpp::absent(), xpp::Value::str(file)});
     xpp::Value handle = opened.value;
     int records = 0;
     // One parameter list for every read, as the Xbase++ virtual machine keeps its frame.
@@ -83,12 +89,12 @@ void BM_read_quorvel(benchmark::State& state) {
     read.set(1, handle);
     read.set(2, xpp::Value::num(5));
     for (;;) {
-      const xpp::CallResult& r = read.invoke(QVREADEVENTLOG);
+      const xpp::CallResult& r = read.invoke(read_log);
       if (!r.value.is_array()) break;
       strings += r.value.items.size() - 7;
       ++records;
     }
-    xpp::call(QVCLOSEEVENTLOG, {handle});
+    xpp::call(close_log, {handle});
     if (records != kRecords) state.SkipWithError("not every record was read");
   }
   benchmark::DoNotOptimize(strings);
