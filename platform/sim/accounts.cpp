@@ -54,8 +54,7 @@ bool known_account(const std::string& name, const Settings& s) {
 }  // namespace
 
 extern "C" BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer) {
-  DWORD error;
-  if (take_fault("GetUserNameA", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
   if (pcbBuffer == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
   std::string user = qvsim::user_name();
   DWORD needed = static_cast<DWORD>(user.size() + 1);
@@ -71,17 +70,12 @@ extern "C" BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer) {
 extern "C" BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid,
                                           LPDWORD cbSid, LPSTR ReferencedDomainName,
                                           LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse) {
-  DWORD error;
-  if (take_fault("LookupAccountNameA", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
   if (lpAccountName == nullptr || cbSid == nullptr || cchReferencedDomainName == nullptr ||
       peUse == nullptr)
     return fail(ERROR_INVALID_PARAMETER, FALSE);
   if (!is_local_server(lpSystemName)) return fail(RPC_S_SERVER_UNAVAILABLE, FALSE);
-  Settings s;
-  {
-    std::lock_guard<std::recursive_mutex> guard(lock());
-    s = settings();
-  }
+  const Settings s = settings();
   if (!known_account(lpAccountName, s)) return fail(ERROR_NONE_MAPPED, FALSE);
 
   std::vector<uint8_t> sid = account_sid(s.computer, s.user);

@@ -189,11 +189,9 @@ DWORD backup_to(EventLogHandle* h, const char* path) {
 }  // namespace
 
 extern "C" HANDLE WINAPI OpenEventLogA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
-  DWORD error;
-  if (take_fault("OpenEventLogA", &error)) return fail(error, HANDLE{});
+  QVSIM_SERVICE(HANDLE{});
   if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   if (lpSourceName == nullptr) return fail(ERROR_INVALID_PARAMETER, HANDLE{});
-  std::lock_guard<std::recursive_mutex> guard(lock());
   // A name that is no log opens the Application log, as Windows does.
   Log* log = find_log(lpSourceName);
   EventLogHandle entry;
@@ -203,17 +201,15 @@ extern "C" HANDLE WINAPI OpenEventLogA(LPCSTR lpUNCServerName, LPCSTR lpSourceNa
 }
 
 extern "C" HANDLE WINAPI OpenBackupEventLogA(LPCSTR lpUNCServerName, LPCSTR lpFileName) {
-  DWORD error;
-  if (take_fault("OpenBackupEventLogA", &error)) return fail(error, HANDLE{});
+  QVSIM_SERVICE(HANDLE{});
   if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   if (lpFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, HANDLE{});
   std::vector<uint8_t> file;
-  error = read_file(lpFileName, &file);
+  DWORD error = read_file(lpFileName, &file);
   if (error != ERROR_SUCCESS) return fail(error, HANDLE{});
   auto backup = std::make_shared<BackupLog>();
   if (!parse_evt(std::move(file), &backup->contents))
     return fail(ERROR_EVENTLOG_FILE_CORRUPT, HANDLE{});
-  std::lock_guard<std::recursive_mutex> guard(lock());
   EventLogHandle entry;
   entry.kind = HandleKind::kBackupLog;
   entry.backup = std::move(backup);
@@ -221,9 +217,7 @@ extern "C" HANDLE WINAPI OpenBackupEventLogA(LPCSTR lpUNCServerName, LPCSTR lpFi
 }
 
 extern "C" BOOL WINAPI CloseEventLog(HANDLE hEventLog) {
-  DWORD error;
-  if (take_fault("CloseEventLog", &error)) return fail(error, FALSE);
-  std::lock_guard<std::recursive_mutex> guard(lock());
+  QVSIM_SERVICE(FALSE);
   if (!remove_handle(hEventLog, HandleKind::kLiveLog) &&
       !remove_handle(hEventLog, HandleKind::kBackupLog))
     return fail(ERROR_INVALID_HANDLE, FALSE);
@@ -231,10 +225,8 @@ extern "C" BOOL WINAPI CloseEventLog(HANDLE hEventLog) {
 }
 
 extern "C" BOOL WINAPI GetNumberOfEventLogRecords(HANDLE hEventLog, PDWORD NumberOfRecords) {
-  DWORD error;
-  if (take_fault("GetNumberOfEventLogRecords", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
   if (NumberOfRecords == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
-  std::lock_guard<std::recursive_mutex> guard(lock());
   Log* live = nullptr;
   BackupLog* backup = nullptr;
   if (!records_of(find_reader(hEventLog), &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
@@ -243,10 +235,8 @@ extern "C" BOOL WINAPI GetNumberOfEventLogRecords(HANDLE hEventLog, PDWORD Numbe
 }
 
 extern "C" BOOL WINAPI GetOldestEventLogRecord(HANDLE hEventLog, PDWORD OldestRecord) {
-  DWORD error;
-  if (take_fault("GetOldestEventLogRecord", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
   if (OldestRecord == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
-  std::lock_guard<std::recursive_mutex> guard(lock());
   Log* live = nullptr;
   BackupLog* backup = nullptr;
   if (!records_of(find_reader(hEventLog), &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
@@ -256,21 +246,17 @@ extern "C" BOOL WINAPI GetOldestEventLogRecord(HANDLE hEventLog, PDWORD OldestRe
 }
 
 extern "C" BOOL WINAPI BackupEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName) {
-  DWORD error;
-  if (take_fault("BackupEventLogA", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
   if (lpBackupFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
-  std::lock_guard<std::recursive_mutex> guard(lock());
   EventLogHandle* h = find_reader(hEventLog);
   if (h == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
-  error = backup_to(h, lpBackupFileName);
+  DWORD error = backup_to(h, lpBackupFileName);
   if (error != ERROR_SUCCESS) return fail(error, FALSE);
   return TRUE;
 }
 
 extern "C" BOOL WINAPI ClearEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName) {
-  DWORD error;
-  if (take_fault("ClearEventLogA", &error)) return fail(error, FALSE);
-  std::lock_guard<std::recursive_mutex> guard(lock());
+  QVSIM_SERVICE(FALSE);
   // A backup file cannot be cleared: only live log handles qualify.
   EventLogHandle* h = find_handle(hEventLog, HandleKind::kLiveLog);
   if (h == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
@@ -278,7 +264,7 @@ extern "C" BOOL WINAPI ClearEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName)
   if (log == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   if (!settings().admin) return fail(ERROR_ACCESS_DENIED, FALSE);
   if (lpBackupFileName != nullptr) {
-    error = backup_to(h, lpBackupFileName);
+    DWORD error = backup_to(h, lpBackupFileName);
     if (error != ERROR_SUCCESS) return fail(error, FALSE);
   }
   clear_log(*log);
@@ -288,14 +274,14 @@ extern "C" BOOL WINAPI ClearEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName)
 extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD dwRecordOffset,
                                      LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                      DWORD* pnBytesRead, DWORD* pnMinNumberOfBytesNeeded) {
-  DWORD error;
-  std::lock_guard<std::recursive_mutex> guard(lock());
+  // The read statistics count every call, a faulted one too.
+  std::lock_guard<std::recursive_mutex> stats_guard(lock());
   ReadStats& st = stats();
   ++st.calls;
   st.last_size = nNumberOfBytesToRead;
   bool injected = st.fail_skip == 0;
   if (st.fail_skip >= 0) --st.fail_skip;
-  if (take_fault("ReadEventLogA", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
 
   if (pnBytesRead == nullptr || pnMinNumberOfBytesNeeded == nullptr)
     return fail(ERROR_INVALID_PARAMETER, FALSE);

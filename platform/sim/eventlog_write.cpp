@@ -18,12 +18,10 @@ size_t sid_length(PSID sid) {
 }  // namespace
 
 extern "C" HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
-  DWORD error;
-  if (take_fault("RegisterEventSourceA", &error)) return fail(error, HANDLE{});
+  QVSIM_SERVICE(HANDLE{});
   if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   if (lpSourceName == nullptr || *lpSourceName == '\0')
     return fail(ERROR_INVALID_PARAMETER, HANDLE{});
-  std::lock_guard<std::recursive_mutex> guard(lock());
   EventLogHandle entry;
   entry.kind = HandleKind::kSource;
   entry.source = lpSourceName;
@@ -32,9 +30,7 @@ extern "C" HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpS
 }
 
 extern "C" BOOL WINAPI DeregisterEventSource(HANDLE hEventLog) {
-  DWORD error;
-  if (take_fault("DeregisterEventSource", &error)) return fail(error, FALSE);
-  std::lock_guard<std::recursive_mutex> guard(lock());
+  QVSIM_SERVICE(FALSE);
   if (!remove_handle(hEventLog, HandleKind::kSource)) return fail(ERROR_INVALID_HANDLE, FALSE);
   return TRUE;
 }
@@ -42,8 +38,7 @@ extern "C" BOOL WINAPI DeregisterEventSource(HANDLE hEventLog) {
 extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
                                     PSID lpUserSid, WORD wNumStrings, DWORD dwDataSize,
                                     LPCSTR* lpStrings, LPVOID lpRawData) {
-  DWORD error;
-  if (take_fault("ReportEventA", &error)) return fail(error, FALSE);
+  QVSIM_SERVICE(FALSE);
   if ((wNumStrings > 0 && lpStrings == nullptr) || (dwDataSize > 0 && lpRawData == nullptr))
     return fail(ERROR_INVALID_PARAMETER, FALSE);
   for (WORD i = 0; i < wNumStrings; ++i) {
@@ -52,7 +47,6 @@ extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory
   size_t sid_size = lpUserSid == nullptr ? 0 : sid_length(lpUserSid);
   if (lpUserSid != nullptr && sid_size == 0) return fail(ERROR_INVALID_PARAMETER, FALSE);
 
-  std::lock_guard<std::recursive_mutex> guard(lock());
   EventLogHandle* source = find_handle(hEventLog, HandleKind::kSource);
   if (source == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   Log* log = find_log(source->log);

@@ -29,16 +29,15 @@ extern "C" HANDLE WINAPI GetProcessHeap(void) {
 }
 
 extern "C" LPVOID WINAPI HeapAlloc(HANDLE, DWORD dwFlags, SIZE_T dwBytes) {
-  DWORD error;
-  if (qvsim::detail::take_fault("HeapAlloc", &error)) return nullptr;
+  QVSIM_SILENT_SERVICE(nullptr);
   void* block = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, kHeader + dwBytes)
                                              : std::malloc(kHeader + dwBytes);
   return block == nullptr ? nullptr : publish(block, dwBytes);
 }
 
 extern "C" LPVOID WINAPI HeapReAlloc(HANDLE, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
-  DWORD error;
-  if (lpMem == nullptr || qvsim::detail::take_fault("HeapReAlloc", &error)) return nullptr;
+  if (lpMem == nullptr) return nullptr;
+  QVSIM_SILENT_SERVICE(nullptr);
   size_t old_size = size_of(lpMem);
   void* block = std::realloc(block_of(lpMem), kHeader + dwBytes);
   if (block == nullptr) return nullptr;

@@ -211,11 +211,9 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Rese
                                           DWORD dwOptions, REGSAM samDesired,
                                           LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                           PHKEY phkResult, LPDWORD lpdwDisposition) {
-  DWORD error;
-  if (take_fault("RegCreateKeyExA", &error)) return static_cast<LSTATUS>(error);
+  QVSIM_REGISTRY_SERVICE();
   if (phkResult == nullptr) return ERROR_BADKEY;
   if ((dwOptions & ~static_cast<DWORD>(REG_OPTION_VOLATILE)) != 0) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::recursive_mutex> guard(lock());
   OpenKey parent;
   if (LSTATUS status = resolve(hKey, &parent)) return status;
   std::vector<std::string> names;
@@ -242,10 +240,8 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Rese
 
 extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
                                         REGSAM samDesired, PHKEY phkResult) {
-  DWORD error;
-  if (take_fault("RegOpenKeyExA", &error)) return static_cast<LSTATUS>(error);
+  QVSIM_REGISTRY_SERVICE();
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::recursive_mutex> guard(lock());
   OpenKey parent;
   std::shared_ptr<Key> key;
   if (LSTATUS status = existing_subkey(hKey, lpSubKey, &parent, &key)) return status;
@@ -257,9 +253,7 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOpti
 
 extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved,
                                          DWORD dwType, const BYTE* lpData, DWORD cbData) {
-  DWORD error;
-  if (take_fault("RegSetValueExA", &error)) return static_cast<LSTATUS>(error);
-  std::lock_guard<std::recursive_mutex> guard(lock());
+  QVSIM_REGISTRY_SERVICE();
   OpenKey open;
   if (LSTATUS status = resolve(hKey, &open)) return status;
   if ((open.access & KEY_SET_VALUE) == 0 || !may_write(open.hive)) return ERROR_ACCESS_DENIED;
@@ -277,11 +271,9 @@ extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Re
 
 extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                            LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  DWORD error;
-  if (take_fault("RegQueryValueExA", &error)) return static_cast<LSTATUS>(error);
+  QVSIM_REGISTRY_SERVICE();
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
     return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::recursive_mutex> guard(lock());
   OpenKey open;
   if (LSTATUS status = resolve(hKey, &open)) return status;
   if ((open.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
@@ -302,10 +294,8 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
 }
 
 extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  DWORD error;
-  if (take_fault("RegDeleteKeyA", &error)) return static_cast<LSTATUS>(error);
+  QVSIM_REGISTRY_SERVICE();
   if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::recursive_mutex> guard(lock());
   OpenKey parent;
   std::shared_ptr<Key> key;
   if (LSTATUS status = existing_subkey(hKey, lpSubKey, &parent, &key)) return status;
@@ -319,11 +309,9 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 }
 
 extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
-  DWORD error;
-  if (take_fault("RegCloseKey", &error)) return static_cast<LSTATUS>(error);
+  QVSIM_REGISTRY_SERVICE();
   if (is_predefined(hKey)) return ERROR_SUCCESS;
   uintptr_t value = reinterpret_cast<uintptr_t>(hKey);
-  std::lock_guard<std::recursive_mutex> guard(lock());
   if (value > UINT32_MAX || registry().handles.erase(static_cast<uint32_t>(value)) == 0)
     return ERROR_INVALID_HANDLE;
   return ERROR_SUCCESS;

@@ -32,6 +32,21 @@ bool on_reset(std::function<void()> hook);
 // True, with the error to report, when a fault was injected for this service.
 bool take_fault(const char* service, DWORD* error);
 
+// The way into every simulated service: a fault injected for the service, named by the
+// function itself, answers first; otherwise the shared lock is held for the rest of the call.
+class ServiceEntry {
+ public:
+  explicit ServiceEntry(const char* service) {
+    if (!take_fault(service, &error_)) guard_ = std::unique_lock<std::recursive_mutex>(lock());
+  }
+  bool faulted() const { return !guard_.owns_lock(); }
+  DWORD error() const { return error_; }
+
+ private:
+  DWORD error_ = 0;
+  std::unique_lock<std::recursive_mutex> guard_;
+};
+
 // Sets the thread's last error and returns the value given, for one-line failures.
 template <typename T>
 T fail(DWORD error, T result) {
@@ -51,5 +66,20 @@ std::string to_upper(std::string s);
 bool is_local_server(const char* server);
 
 }  // namespace qvsim::detail
+
+// Enters the service of the enclosing function. On an injected fault the service returns
+// `result` with the fault's error as the thread's last error (QVSIM_SERVICE), or returns
+// the fault's error itself, as the registry reports its failures (QVSIM_REGISTRY_SERVICE),
+// or returns `result` alone, as the heap does (QVSIM_SILENT_SERVICE).
+#define QVSIM_SERVICE(result)                                  \
+  ::qvsim::detail::ServiceEntry qvsim_service_entry(__func__); \
+  if (qvsim_service_entry.faulted())                           \
+  return ::qvsim::detail::fail(qvsim_service_entry.error(), result)
+#define QVSIM_REGISTRY_SERVICE()                               \
+  ::qvsim::detail::ServiceEntry qvsim_service_entry(__func__); \
+  if (qvsim_service_entry.faulted()) return static_cast<LSTATUS>(qvsim_service_entry.error())
+#define QVSIM_SILENT_SERVICE(result)                           \
+  ::qvsim::detail::ServiceEntry qvsim_service_entry(__func__); \
+  if (qvsim_service_entry.faulted()) return result
 
 #endif

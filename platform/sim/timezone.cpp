@@ -147,8 +147,7 @@ int time_zone_queries() {
 extern "C" DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION info) {
   std::lock_guard<std::recursive_mutex> guard(lock());
   ++queries();
-  DWORD error = 0;
-  if (take_fault("GetTimeZoneInformation", &error)) return fail(error, TIME_ZONE_ID_INVALID);
+  QVSIM_SERVICE(TIME_ZONE_ID_INVALID);
   if (info == nullptr) return fail(ERROR_INVALID_PARAMETER, TIME_ZONE_ID_INVALID);
   if (!setting().custom) return qvsim::host_time_zone(info);
   *info = setting().info;
