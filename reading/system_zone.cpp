@@ -44,11 +44,25 @@ TimeZone zone_from_system(const TIME_ZONE_INFORMATION& info, DWORD result) {
   return zone;
 }
 
-// Queried at the first use only; a C++ function-local static is initialised once even when
-// several threads arrive together (also with mingw's win32 thread model).
+// The system's zone and its state: kUnset, then kSettingUp while the first caller queries
+// it, then kReady, after which it is only read.
+enum : int { kUnset, kSettingUp, kReady };
+TimeZone queried_zone;
+int queried_state = kUnset;
+
+// Queried at the first use only. The caller that moves the state from kUnset sets the zone
+// up and publishes it; a caller that meets it half made waits for it.
 const TimeZone& system_zone() {
-  static const TimeZone zone = query_system_zone();
-  return zone;
+  if (__atomic_load_n(&queried_state, __ATOMIC_ACQUIRE) == kReady) return queried_zone;
+  int expected = kUnset;
+  if (__atomic_compare_exchange_n(&queried_state, &expected, kSettingUp, false, __ATOMIC_ACQ_REL,
+                                  __ATOMIC_ACQUIRE)) {
+    queried_zone = query_system_zone();
+    __atomic_store_n(&queried_state, kReady, __ATOMIC_RELEASE);
+  } else {
+    while (__atomic_load_n(&queried_state, __ATOMIC_ACQUIRE) != kReady) Sleep(0);
+  }
+  return queried_zone;
 }
 
 }  // namespace qv
