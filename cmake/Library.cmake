@@ -1,9 +1,17 @@
 # quorvel: libquorvel.so here, quorvel.dll on Windows. The same sources for both.
-file(GLOB QV_LIBRARY_SOURCES CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/host/*.cpp
-  ${PROJECT_SOURCE_DIR}/writing/*.cpp
-  ${PROJECT_SOURCE_DIR}/reading/*.cpp
-  ${PROJECT_SOURCE_DIR}/resources/*.cpp)
+set(QV_LIBRARY_SOURCES
+  ${PROJECT_SOURCE_DIR}/host/last_error.cpp
+  ${PROJECT_SOURCE_DIR}/reading/datetime_format.cpp
+  ${PROJECT_SOURCE_DIR}/reading/format_datetime.cpp
+  ${PROJECT_SOURCE_DIR}/reading/local_time.cpp
+  ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
+  ${PROJECT_SOURCE_DIR}/reading/process_zone.cpp
+  ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
+  ${PROJECT_SOURCE_DIR}/reading/system_zone.cpp
+  ${PROJECT_SOURCE_DIR}/reading/time_zone.cpp
+  ${PROJECT_SOURCE_DIR}/resources/description.cpp
+  ${PROJECT_SOURCE_DIR}/writing/event_key.cpp
+  ${PROJECT_SOURCE_DIR}/writing/event_source.cpp)
 
 # The library's code once, for the shared library and for tests that reach its internals.
 add_library(quorvel_core STATIC ${QV_LIBRARY_SOURCES})

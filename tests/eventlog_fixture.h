@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,12 @@ namespace qvtest {
 
 using xpp::Value;
 
+// A file of tests/data. One that is missing ends the test with a failure naming it.
 inline std::string testdata(const std::string& name) {
-  return std::string(QV_TESTDATA_DIR) + "/" + name;
+  std::string path = std::string(QV_TESTDATA_DIR) + "/" + name;
+  if (!std::filesystem::is_regular_file(path))
+    throw std::runtime_error("test data file missing: " + path);
+  return path;
 }
 
 inline std::vector<uint8_t> read_bytes(const std::string& path) {
