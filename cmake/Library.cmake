@@ -14,30 +14,19 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/writing/event_source.cpp)
 
 # The library's code once, for the shared library and for tests that reach its internals.
+# It is plain code: no exceptions, no RTTI, no guarded statics, nothing of the C++ run-time.
 add_library(quorvel_core STATIC ${QV_LIBRARY_SOURCES})
 set_target_properties(quorvel_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 target_include_directories(quorvel_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(quorvel_core PUBLIC xpprt1)
-if(NOT WIN32)
-  target_link_libraries(quorvel_core PUBLIC qvwinsim)
-endif()
+target_link_libraries(quorvel_core PUBLIC ${QV_RUNTIME} ${QV_SERVICES})
 
 add_library(quorvel SHARED ${PROJECT_SOURCE_DIR}/exports/module.cpp)
 target_link_libraries(quorvel PRIVATE quorvel_core)
-
-if(WIN32)
-  include(${PROJECT_SOURCE_DIR}/cmake/Win32Library.cmake OPTIONAL)
-else()
-  # Every object of the core goes in; only the QV exports are visible.
-  set(QV_VERSION_SCRIPT ${PROJECT_SOURCE_DIR}/exports/quorvel.map)
-  target_link_options(quorvel PRIVATE -Wl,--whole-archive $<TARGET_FILE:quorvel_core>
-                      -Wl,--no-whole-archive -Wl,--version-script=${QV_VERSION_SCRIPT})
-  # Every symbol resolved at link time; sanitizer runtimes resolve some only at load time.
-  if(NOT CMAKE_CXX_FLAGS MATCHES "sanitize")
-    target_link_options(quorvel PRIVATE -Wl,--no-undefined)
-  endif()
-  set_target_properties(quorvel PROPERTIES LINK_DEPENDS ${QV_VERSION_SCRIPT})
-endif()
-
-# The message table (and on Windows its resource in the module).
+# The module is linked as C: a reference to the C++ run-time fails the link.
+set_target_properties(quorvel PROPERTIES LINKER_LANGUAGE C)
+foreach(target quorvel_core quorvel)
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-threadsafe-statics
+                                           -fno-asynchronous-unwind-tables)
+endforeach()
 include(${PROJECT_SOURCE_DIR}/cmake/MessageTable.cmake)
+include(${QV_MODULE_RULES})

@@ -1,7 +1,8 @@
 # The module's message table: every identifier from 1 to 1000 renders as its first insertion
 # string. The resource data is generated at build time by resources/make_message_table.py
 # into the build tree (QV_MESSAGE_TABLE_FILE); on Windows it is embedded in quorvel.dll as
-# resource type 11 (MESSAGETABLE), name 1, language 1033 (English, United States).
+# resource type 11 (MESSAGETABLE), name 1, language 1033 (English, United States), by
+# cmake/Win32Library.cmake.
 include_guard(GLOBAL)
 
 # The build machine's Python, also when cross-compiling.
@@ -23,16 +24,3 @@ function(qv_use_message_table target)
   add_dependencies(${target} qv_message_table)
   target_compile_definitions(${target} PRIVATE QV_MESSAGE_TABLE_FILE="${QV_MESSAGE_TABLE_FILE}")
 endfunction()
-
-if(WIN32 AND TARGET quorvel)
-  enable_language(RC)
-  set(QV_MESSAGE_TABLE_RC ${PROJECT_BINARY_DIR}/resources/message_table.rc)
-  file(CONFIGURE OUTPUT ${QV_MESSAGE_TABLE_RC} CONTENT
-"LANGUAGE 9, 1
-1 MESSAGETABLE \"${QV_MESSAGE_TABLE_FILE}\"
-" @ONLY)
-  target_sources(quorvel PRIVATE ${QV_MESSAGE_TABLE_RC})
-  set_source_files_properties(${QV_MESSAGE_TABLE_RC} PROPERTIES OBJECT_DEPENDS
-                                                                ${QV_MESSAGE_TABLE_FILE})
-  add_dependencies(quorvel qv_message_table)
-endif()

@@ -3,9 +3,8 @@
 # gives build/win32/package/quorvel-VERSION-win32.zip with quorvel.dll, quorvel.lib,
 # quorvel.ch, the sample and the usage text. The stand-in XPPRT1.dll and the test tools are
 # not part of it: the application brings the real Xbase++ run-time.
-install(TARGETS quorvel
-        RUNTIME DESTINATION . COMPONENT sdk
-        ARCHIVE DESTINATION . COMPONENT sdk)
+install(TARGETS quorvel RUNTIME DESTINATION . COMPONENT sdk)
+install(FILES ${QV_IMPORT_LIBRARY} DESTINATION . COMPONENT sdk)
 # The text files with Windows line ends.
 foreach(file quorvel.ch evdemo.prg README.txt)
   set(source ${PROJECT_SOURCE_DIR}/sdk/${file})

@@ -14,10 +14,11 @@ constexpr int kZoneNameMax = 128;
 
 // When daylight time starts or ends: a day of the year and a local time on it.
 struct ZoneRule {
+  // kMonthWeek first: a zone that is all zeros is a zone of its defaults, kept in .bss.
   enum Kind : uint8_t {
+    kMonthWeek,  // Mm.w.d: weekday d (0 Sunday) of week w (5: the last) of month m
     kJulian,     // Jn: day 1-365, 29 February never counted
     kYearDay,    // n: day 0-365, 29 February counted
-    kMonthWeek,  // Mm.w.d: weekday d (0 Sunday) of week w (5: the last) of month m
   };
   Kind kind = kMonthWeek;
   int16_t day = 0;      // kJulian, kYearDay

@@ -10,4 +10,4 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32
 echo "=== build/win32/bin:"; ls build/win32/bin
 echo "=== demonstration (native build, simulated Windows):"
-build/native/bin/qvcall tools/demo.qv
+build/native/bin/qvcall -v tools/demo.qv

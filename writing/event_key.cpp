@@ -1,15 +1,12 @@
 // The event source's registry key: created with the message file and the event types the
 // source writes, tested for and deleted. The registry's own code is the outcome; nothing
 // is left as the thread's last error.
-#include <stdio.h>
-
 #include "host/exports.h"
 #include "host/frame.h"
 
 namespace {
 
 #define EVENT_SOURCE_KEY_PREFIX "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
-constexpr char kEventSourceKeyFormat[] = EVENT_SOURCE_KEY_PREFIX "%s";
 constexpr size_t kKeyPrefixChars = sizeof EVENT_SOURCE_KEY_PREFIX - 1;
 static_assert(kKeyPrefixChars == 55);
 
@@ -29,8 +26,9 @@ bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes]) {
     _retnl(pl, ERR_MISSING_FIRST);
     return false;
   }
-  memset(path, 0, sizeof path);
-  snprintf(path, sizeof path, kEventSourceKeyFormat, source);
+  // The prefix, then the source name with its terminator: the buffer holds both.
+  memcpy(path, EVENT_SOURCE_KEY_PREFIX, kKeyPrefixChars);
+  memcpy(path + kKeyPrefixChars, source, sizeof source);
   return true;
 }
 

@@ -1,12 +1,14 @@
 # Checks quorvel.dll and XPPRT1.dll as i686-w64-mingw32-objdump -p shows them:
 # - quorvel.dll is a PE32 i386 DLL without a time stamp in its header;
 # - it exports exactly the names of exports/quorvel.def, each at its ordinal;
-# - it imports only from XPPRT1.dll, KERNEL32.dll, ADVAPI32.dll and msvcrt.dll, and from
-#   XPPRT1.dll only the decorated names of exports/xpprt1.def (__parc, ...);
+# - it imports only functions of the allow-list tests/win32/allowed_imports.txt (all of them
+#   on Windows XP SP3), and from XPPRT1.dll only the decorated names of exports/xpprt1.def;
+# - it asks for no newer Windows than XP (subsystem version 5.1 at most) and is at most
+#   64 KiB;
 # - XPPRT1.dll exports every one of those names, and none of the undecorated ones.
 #
 #   cmake -DOBJDUMP=... -DDLL=quorvel.dll -DRUNTIME=XPPRT1.dll -DMODULE_DEF=quorvel.def
-#         -DIMPORT_DEF=xpprt1.def -P check_pe.cmake
+#         -DIMPORT_DEF=xpprt1.def -DALLOWED_IMPORTS=allowed_imports.txt -P check_pe.cmake
 cmake_minimum_required(VERSION 3.25)
 set(problems "")
 macro(problem text)
@@ -85,6 +87,18 @@ endif()
 if(NOT timestamp EQUAL 0)
   problem("the header carries a time stamp (${timestamp})")
 endif()
+# Windows XP is version 5.1: a module asking for a later subsystem does not load there.
+math(EXPR at "${pe} + 24 + 48")
+read_le(${DLL} ${at} 2 subsystem_major)
+math(EXPR at "${pe} + 24 + 50")
+read_le(${DLL} ${at} 2 subsystem_minor)
+if(subsystem_major GREATER 5 OR (subsystem_major EQUAL 5 AND subsystem_minor GREATER 1))
+  problem("subsystem version ${subsystem_major}.${subsystem_minor}: later than Windows XP (5.1)")
+endif()
+file(SIZE ${DLL} dll_size)
+if(dll_size GREATER 65536)
+  problem("quorvel.dll is ${dll_size} bytes, over 64 KiB")
+endif()
 
 # --- quorvel.dll as objdump sees it.
 output_lines(dll_lines ${OBJDUMP} -p ${DLL})
@@ -107,11 +121,10 @@ if(NOT dll_exports STREQUAL expected_exports)
   problem("exports ${dll_exports}\n  expected ${expected_exports}")
 endif()
 
-set(allowed_dlls xpprt1.dll kernel32.dll advapi32.dll msvcrt.dll)
-foreach(dll IN LISTS dll_dlls)
-  string(TOLOWER "${dll}" lower)
-  if(NOT lower IN_LIST allowed_dlls)
-    problem("imports from ${dll}")
+file(STRINGS ${ALLOWED_IMPORTS} allowed_imports REGEX "^[^#].*:")
+foreach(entry IN LISTS dll_imports)
+  if(NOT entry IN_LIST allowed_imports)
+    problem("imports ${entry}, which is not in allowed_imports.txt")
   endif()
 endforeach()
 if(NOT "XPPRT1.dll" IN_LIST dll_dlls)
@@ -163,5 +176,7 @@ if(NOT problems STREQUAL "")
   message(FATAL_ERROR "PE check failed:\n${problems}")
 endif()
 list(LENGTH dll_exports n_exports)
-message(STATUS "quorvel.dll: PE32 i386 DLL, no time stamp, ${n_exports} exports as in "
-               "quorvel.def, imports from ${dll_dlls} (${runtime_imports} run-time operations)")
+list(LENGTH dll_imports n_imports)
+message(STATUS "quorvel.dll: PE32 i386 DLL of ${dll_size} bytes, no time stamp, subsystem "
+               "${subsystem_major}.${subsystem_minor}, ${n_exports} exports as in quorvel.def, "
+               "${n_imports} imports, all allowed, from ${dll_dlls}")

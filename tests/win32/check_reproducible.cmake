@@ -13,7 +13,7 @@ execute_process(
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "configuring the second build failed:\n${output}")
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target quorvel -j 2
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target quorvel quorvel_import_library xpprt1 -j 2
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the second build failed:\n${output}")

@@ -1,9 +1,10 @@
 // qvcall: runs call statements against the library, as an Xbase++ program calls it.
 //
-//   qvcall [-l LIBRARY] [-e STATEMENT]... [FILE]
+//   qvcall [-l LIBRARY] [-v] [-e STATEMENT]... [FILE]
 //
 // Statements come from -e arguments, else from FILE, else from standard input, one a
-// line. Each prints its value on a line of its own. Exit status: 0; 1 when the
+// line. Each prints its value on a line of its own; with -v, beside the statement itself,
+// and comments are shown too. Exit status: 0; 1 when the
 // run-time's audit found a violation; 2 for a usage or syntax error.
 #include <fstream>
 #include <iostream>
@@ -16,7 +17,7 @@
 namespace {
 
 int usage() {
-  std::cerr << "usage: qvcall [-l LIBRARY] [-e STATEMENT]... [FILE]\n";
+  std::cerr << "usage: qvcall [-l LIBRARY] [-v] [-e STATEMENT]... [FILE]\n";
   return 2;
 }
 
@@ -25,16 +26,28 @@ std::string strip_cr(std::string line) {
   return line;
 }
 
+// The statement, then its value from a column of its own: what -v shows.
+void print_beside(const std::string& statement, const std::string& value) {
+  constexpr size_t kValueColumn = 56;
+  std::cout << statement;
+  std::cout << std::string(statement.size() < kValueColumn ? kValueColumn - statement.size() : 1,
+                           ' ');
+  std::cout << "-> " << value << "\n" << std::flush;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string library_path;
   std::vector<std::string> statements;
   std::string file;
+  bool verbose = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if ((arg == "-l" || arg == "-e") && i + 1 < argc) {
       (arg == "-l" ? library_path : statements.emplace_back()) = argv[++i];
+    } else if (arg == "-v") {
+      verbose = true;
     } else if (arg == "-h" || arg == "--help" || !file.empty() ||
                (arg.size() > 1 && arg[0] == '-')) {
       return usage();
@@ -70,8 +83,16 @@ int main(int argc, char** argv) {
   for (size_t n = 0; n < statements.size(); ++n) {
     try {
       qvcall::Statement st = qvcall::parse_statement(statements[n]);
-      if (!st.expr) continue;
-      std::cout << xpp::to_literal(interpreter.run(st)) << "\n" << std::flush;
+      if (!st.expr) {
+        if (verbose) std::cout << statements[n] << "\n";
+        continue;
+      }
+      const std::string value = xpp::to_literal(interpreter.run(st));
+      if (verbose) {
+        print_beside(statements[n], value);
+      } else {
+        std::cout << value << "\n" << std::flush;
+      }
     } catch (const qvcall::ScriptError& e) {
       std::cerr << "qvcall: line " << n + 1 << ": " << e.what() << "\n";
       return 2;
