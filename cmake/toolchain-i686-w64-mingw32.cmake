@@ -1,10 +1,10 @@
 # Cross build for 32-bit Windows with mingw-w64 (Debian: g++-mingw-w64-i686).
 #
 # The posix thread flavour of the compiler is preferred: its libstdc++ has std::mutex and
-# std::thread, which the stand-in run-time and the tests use. Everything is linked
-# statically against libgcc, libstdc++ and winpthread, so the modules need no mingw DLLs
-# beside them, and without a time stamp in the PE header, so that two builds of the same
-# sources give the same bytes.
+# std::thread, which the stand-in run-time and the tests use. Everything is linked statically
+# (quorvel.dll itself needs only libgcc: cmake/Win32Library.cmake), so the modules need no
+# mingw DLLs beside them, and without a time stamp in the PE header, so that two builds of the
+# same sources give the same bytes.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
