@@ -1,6 +1,8 @@
 // The simulated event-log service as the library sees it: ReadEventLogA's layout, flags
 // and positions, the size limit, clearing, and .evt files read and written.
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -122,6 +124,33 @@ TEST_F(Service, AnsiRecordLayout) {
   EXPECT_EQ(std::vector<uint8_t>(p + data, p + data + 5), e.data);
   EXPECT_EQ(le32(p + length - 4), length);
   EXPECT_EQ(length, (data + 5 + 3) / 4 * 4 + 4);
+}
+
+// What follows the names starts on a multiple of 8, after zero bytes.
+TEST_F(Service, AnsiRecordPadsTheNamesToEightBytes) {
+  struct Row {
+    const char* source;
+    const char* computer;
+    uint32_t sid_offset;
+  };
+  const Row rows[] = {{"Src", "PC1", 64},
+                      {"Src", "PC12", 72},
+                      {"TestApp", "POPSICKL-79ADD4", 80},
+                      {"EventLog", "POPSICKL-79ADD4", 88}};
+  HANDLE h = open_live();
+  for (const Row& row : rows) {
+    qvsim::RecordView e = event(1);
+    e.source = row.source;
+    e.computer = row.computer;
+    qvsim::write_record("Application", e);
+    Read r = read_raw(h, kSeqFwd, 0, 4096);
+    ASSERT_TRUE(r.ok) << row.computer;
+    const uint8_t* p = r.buffer.data();
+    EXPECT_EQ(le32(p + 44), row.sid_offset) << row.source << " " << row.computer;
+    EXPECT_EQ(le32(p + 36), row.sid_offset) << row.source << " " << row.computer;
+    size_t names_end = 56 + std::strlen(row.source) + 1 + std::strlen(row.computer) + 1;
+    for (size_t i = names_end; i < row.sid_offset; ++i) EXPECT_EQ(p[i], 0) << i;
+  }
 }
 
 TEST_F(Service, AsManyWholeRecordsAsFit) {
@@ -328,6 +357,40 @@ TEST_F(EvtFiles, RawDataOfTestdataRecords) {
     EXPECT_EQ(got, text);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 56)), "TestApp");
   }
+}
+
+// The events of TestLog.evt written here and backed up give the file Windows wrote, byte
+// for byte, but for the retention time of the log it came from.
+TEST_F(EvtFiles, BackupIsTheFileWindowsWrites) {
+  struct Row {
+    uint32_t time, id;
+    uint16_t type, category;
+    std::u16string text, data;
+  };
+  const Row rows[] = {
+      {1626835216, 1, 4, 1, u"Test log entry, information", u""},
+      {1626835246, 2, 1, 1, u"Test log entry, error", u""},
+      {1626835260, 3, 2, 1, u"Test log entry, warning", u""},
+      {1626837098, 65534, 16, 99, u"Test log entry, failure audit", u"Test Binary Data"},
+      {1626837411, 5, 8, 1, u"Test log entry, success audit", u"Test Binary Data 2"},
+  };
+  for (const Row& row : rows) {
+    qvsim::RecordView e = event(row.id, {row.text});
+    e.time_generated = e.time_written = row.time;
+    e.event_type = row.type;
+    e.category = row.category;
+    e.source = "TestApp";
+    e.computer = "POPSICKL-79ADD4";
+    for (char16_t c : row.data) e.data.insert(e.data.end(), {uint8_t(c), uint8_t(c >> 8)});
+    qvsim::write_record("Application", e);
+  }
+  HANDLE h = open_live();
+  ASSERT_TRUE(BackupEventLogA(h, path("same.evt").c_str()));
+  std::vector<uint8_t> ours = read_bytes(path("same.evt"));
+  std::vector<uint8_t> windows = read_bytes(testdata("TestLog.evt"));
+  ASSERT_EQ(ours.size(), windows.size());
+  put_le32(ours, 40, le32(&windows[40]));
+  EXPECT_TRUE(ours == windows);
 }
 
 // A file whose records wrap around its end, one of them split there, as a live log that
