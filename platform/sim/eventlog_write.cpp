@@ -23,15 +23,14 @@ extern "C" HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpS
   if (lpSourceName == nullptr || *lpSourceName == '\0')
     return fail(ERROR_INVALID_PARAMETER, HANDLE{});
   EventLogHandle entry;
-  entry.kind = HandleKind::kSource;
+  entry.log = log_for_name(lpSourceName).name;
   entry.source = lpSourceName;
-  entry.log = log_of_source(lpSourceName);
   return add_handle(std::move(entry));
 }
 
 extern "C" BOOL WINAPI DeregisterEventSource(HANDLE hEventLog) {
   QVSIM_SERVICE(FALSE);
-  if (!remove_handle(hEventLog, HandleKind::kSource)) return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!remove_handle(hEventLog)) return fail(ERROR_INVALID_HANDLE, FALSE);
   return TRUE;
 }
 
@@ -47,8 +46,9 @@ extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory
   size_t sid_size = lpUserSid == nullptr ? 0 : sid_length(lpUserSid);
   if (lpUserSid != nullptr && sid_size == 0) return fail(ERROR_INVALID_PARAMETER, FALSE);
 
-  EventLogHandle* source = find_handle(hEventLog, HandleKind::kSource);
-  if (source == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+  // Any handle of a live log writes there; a backup file takes no events.
+  EventLogHandle* source = find_handle(hEventLog);
+  if (source == nullptr || source->backup != nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   Log* log = find_log(source->log);
   if (log == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
 
