@@ -358,6 +358,29 @@ TEST_F(Service, OneKindOfHandle) {
   EXPECT_EQ(qvsim::log_records("Application").size(), written);
 }
 
+// Windows 7 and later refuse an event type they do not know with ERROR_CRC.
+TEST_F(Service, EventTypesWindowsKnows) {
+  HANDLE h = RegisterEventSourceA(nullptr, "QvApp");
+  struct Row {
+    WORD type;
+    DWORD error;  // 0: written
+  };
+  const Row rows[] = {{0, 0},  {1, 0},  {2, 0},     {4, 0},     {8, 0},
+                      {16, 0}, {3, 23}, {0x20, 23}, {0x40, 23}, {0xFFFF, 23}};
+  size_t written = 0;
+  for (const Row& row : rows) {
+    SetLastError(0);
+    BOOL ok = ReportEventA(h, row.type, 0, 1, nullptr, 0, 0, nullptr, nullptr);
+    EXPECT_EQ(ok, row.error == 0) << row.type;
+    if (ok) {
+      ++written;
+    } else {
+      EXPECT_EQ(GetLastError(), row.error) << row.type;
+    }
+    EXPECT_EQ(qvsim::log_records("Application").size(), written) << row.type;
+  }
+}
+
 // A log key of its own in the registry is a log of its own: empty at first, numbered on its
 // own, written by its sources and cleared alone. A name neither a log nor a source opens
 // Application.

@@ -15,6 +15,21 @@ size_t sid_length(PSID sid) {
   return 8 + 4 * static_cast<size_t>(bytes[1]);
 }
 
+// The event types there are; Windows 7 and later refuse any other with ERROR_CRC.
+bool known_type(WORD type) {
+  switch (type) {
+    case EVENTLOG_SUCCESS:
+    case EVENTLOG_ERROR_TYPE:
+    case EVENTLOG_WARNING_TYPE:
+    case EVENTLOG_INFORMATION_TYPE:
+    case EVENTLOG_AUDIT_SUCCESS:
+    case EVENTLOG_AUDIT_FAILURE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 extern "C" HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
@@ -51,6 +66,7 @@ extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory
   if (source == nullptr || source->backup != nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   Log* log = find_log(source->log);
   if (log == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!known_type(wType)) return fail(ERROR_CRC, FALSE);
 
   Record record;
   record.time_generated = record.time_written = qvsim::now();
