@@ -258,7 +258,8 @@ TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
     const char* log;
   };
   for (Case c : {Case{"System\\QvDriver", "System"}, Case{"Application\\QvDriver", "Application"},
-                 Case{"SECURITY\\qvdriver", "Security"}, Case{nullptr, "Application"}}) {
+                 Case{"SECURITY\\qvdriver", "Security"}, Case{"QvOwnLog\\QvDriver", "QvOwnLog"},
+                 Case{nullptr, "Application"}}) {
     SCOPED_TRACE(c.log);
     qvsim::reset();
     if (c.key != nullptr) {
@@ -275,7 +276,7 @@ TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
         xpp::call(QVREPORTEVENT, {xpp::Value::num(handle), xpp::Value::num(4), xpp::Value::num(1),
                                   xpp::Value::str("started")});
     EXPECT_TRUE(written.value.logical);
-    for (const char* log : {"Application", "System", "Security"})
+    for (const char* log : {"Application", "System", "Security", "QvOwnLog"})
       EXPECT_EQ(qvsim::log_records(log).size(), std::strcmp(log, c.log) == 0 ? 1u : 0u) << log;
     EXPECT_TRUE(xpp::call(QVDEREGEVENTSOURCE, {xpp::Value::num(handle)}).value.logical);
   }

@@ -1,6 +1,8 @@
 // The simulated event-log service as the library sees it: ReadEventLogA's layout, flags
 // and positions, the size limit, clearing, and .evt files read and written.
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -30,7 +32,7 @@ struct Read {
 
 Read read_raw(HANDLE h, DWORD flags, DWORD number, DWORD size) {
   Read r;
-  r.buffer.assign(size, 0xEE);
+  r.buffer.assign(size + 1, 0xEE);  // never a null buffer, even for a size of 0
   SetLastError(0);
   r.ok = ReadEventLogA(h, flags, number, r.buffer.data(), size, &r.bytes, &r.needed);
   r.error = r.ok ? 0 : GetLastError();
@@ -124,6 +126,33 @@ TEST_F(Service, AnsiRecordLayout) {
   EXPECT_EQ(length, (data + 5 + 3) / 4 * 4 + 4);
 }
 
+// What follows the names starts on a multiple of 8, after zero bytes.
+TEST_F(Service, AnsiRecordPadsTheNamesToEightBytes) {
+  struct Row {
+    const char* source;
+    const char* computer;
+    uint32_t sid_offset;
+  };
+  const Row rows[] = {{"Src", "PC1", 64},
+                      {"Src", "PC12", 72},
+                      {"TestApp", "POPSICKL-79ADD4", 80},
+                      {"EventLog", "POPSICKL-79ADD4", 88}};
+  HANDLE h = open_live();
+  for (const Row& row : rows) {
+    qvsim::RecordView e = event(1);
+    e.source = row.source;
+    e.computer = row.computer;
+    qvsim::write_record("Application", e);
+    Read r = read_raw(h, kSeqFwd, 0, 4096);
+    ASSERT_TRUE(r.ok) << row.computer;
+    const uint8_t* p = r.buffer.data();
+    EXPECT_EQ(le32(p + 44), row.sid_offset) << row.source << " " << row.computer;
+    EXPECT_EQ(le32(p + 36), row.sid_offset) << row.source << " " << row.computer;
+    size_t names_end = 56 + std::strlen(row.source) + 1 + std::strlen(row.computer) + 1;
+    for (size_t i = names_end; i < row.sid_offset; ++i) EXPECT_EQ(p[i], 0) << i;
+  }
+}
+
 TEST_F(Service, AsManyWholeRecordsAsFit) {
   write(5);
   HANDLE h = open_live();
@@ -180,8 +209,9 @@ TEST_F(Service, EndOfLogAndEmptyLog) {
   EXPECT_EQ(read_raw(a, kSeqBack, 0, 4096).error, 38u);
 }
 
-// Each handle keeps the number of the record it read last: forwards goes on after it,
-// backwards before it, and a seek read moves it.
+// Each handle keeps its own position next to the record it read last: after it when that
+// read went forwards, before it when it went backwards, so a read that turns round gives
+// that record again. A seek read moves the position as a sequential read does.
 TEST_F(Service, ReadPositionPerHandle) {
   write(6);
   struct Step {
@@ -190,17 +220,21 @@ TEST_F(Service, ReadPositionPerHandle) {
     uint32_t expected;  // 0: end of log
   };
   const std::vector<std::vector<Step>> cases = {
-      {{kSeqBack, 0, 6}, {kSeqBack, 0, 5}, {kSeqFwd, 0, 6}, {kSeqFwd, 0, 0}},
+      {{kSeqBack, 0, 6}, {kSeqBack, 0, 5}, {kSeqFwd, 0, 5}, {kSeqFwd, 0, 6}, {kSeqFwd, 0, 0}},
       {{kSeqFwd, 0, 1},
        {kSeqFwd, 0, 2},
        {kSeqFwd, 0, 3},
+       {kSeqBack, 0, 3},
        {kSeqBack, 0, 2},
        {kSeqBack, 0, 1},
        {kSeqBack, 0, 0},
        {kSeqBack, 0, 0},
-       {kSeqFwd, 0, 2}},
-      {{kSeekFwd, 4, 4}, {kSeqFwd, 0, 5}, {kSeekBack, 2, 2}, {kSeqBack, 0, 1}, {kSeqFwd, 0, 2}},
-      {{kSeekFwd, 6, 6}, {kSeqFwd, 0, 0}, {kSeekFwd, 1, 1}, {kSeqBack, 0, 0}},
+       {kSeqFwd, 0, 1}},
+      {{kSeekFwd, 4, 4}, {kSeqFwd, 0, 5}, {kSeekBack, 2, 2}, {kSeqBack, 0, 1}, {kSeqFwd, 0, 1}},
+      {{kSeekFwd, 6, 6}, {kSeqFwd, 0, 0}, {kSeekFwd, 1, 1}, {kSeqBack, 0, 1}, {kSeqBack, 0, 0}},
+      {{kSeqFwd, 0, 1}, {kSeqFwd, 0, 2}, {kSeqBack, 0, 2}, {kSeqBack, 0, 1}},
+      {{kSeekFwd, 2, 2}, {kSeekFwd, 4, 4}, {kSeekFwd, 3, 3}, {kSeqFwd, 0, 4}},
+      {{kSeekBack, 5, 5}, {kSeekBack, 3, 3}, {kSeekBack, 4, 4}, {kSeqBack, 0, 3}},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     HANDLE h = open_live();
@@ -239,7 +273,8 @@ TEST_F(Service, OldestRecordsOverwrittenUnderAReader) {
   EXPECT_EQ(oldest, 5u);
 }
 
-TEST_F(Service, ClearRestartsNumberingAndInvalidatesReaders) {
+// Numbering goes on after a clear, as from Windows Vista SP1.
+TEST_F(Service, ClearKeepsNumberingAndInvalidatesReaders) {
   write(3);
   HANDLE reader = open_live();
   HANDLE clearer = open_live();
@@ -253,18 +288,132 @@ TEST_F(Service, ClearRestartsNumberingAndInvalidatesReaders) {
   write(2);
   EXPECT_EQ(read_raw(reader, kSeqFwd, 0, 200).error, 1503u);
   EXPECT_EQ(read_raw(clearer, kSeqFwd, 0, 200).error, 1503u);
-  EXPECT_EQ(read_numbers(open_live(), kSeqFwd), (std::vector<uint32_t>{1, 2}));
+  EXPECT_EQ(read_numbers(open_live(), kSeqFwd), (std::vector<uint32_t>{4, 5}));
 }
 
-TEST_F(Service, OpenEventLogArguments) {
-  EXPECT_EQ(OpenEventLogA(nullptr, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), 87u);
-  EXPECT_EQ(OpenEventLogA("\\\\ELSEWHERE", "System"), nullptr);
-  EXPECT_EQ(GetLastError(), 1722u);
-  DWORD n = 0;
-  EXPECT_FALSE(GetNumberOfEventLogRecords(open_live(), nullptr));
-  EXPECT_FALSE(GetOldestEventLogRecord(nullptr, &n));
-  EXPECT_EQ(GetLastError(), 6u);
+// Arguments are checked before a server is asked for, and a read's buffer before its
+// handle is looked at.
+TEST_F(Service, ArgumentsCheckedFirst) {
+  DWORD n = 0, needed = 0;
+  HANDLE no_handle = reinterpret_cast<HANDLE>(uintptr_t{0x7FF0});
+  struct Row {
+    const char* what;
+    std::function<BOOL()> call;
+    DWORD error;
+  };
+  const Row rows[] = {
+      {"open, no name", [] { return OpenEventLogA(nullptr, nullptr) != nullptr; }, 87},
+      {"open elsewhere, no name", [] { return OpenEventLogA("\\\\ELSEWHERE", nullptr) != nullptr; },
+       87},
+      {"open elsewhere", [] { return OpenEventLogA("\\\\ELSEWHERE", "System") != nullptr; }, 1722},
+      {"open backup elsewhere, no file",
+       [] { return OpenBackupEventLogA("\\\\ELSEWHERE", nullptr) != nullptr; }, 87},
+      {"open backup elsewhere",
+       [] { return OpenBackupEventLogA("\\\\ELSEWHERE", "x.evt") != nullptr; }, 1722},
+      {"count, no variable", [&] { return GetNumberOfEventLogRecords(open_live(), nullptr); }, 87},
+      {"oldest, no handle", [&] { return GetOldestEventLogRecord(nullptr, &n); }, 6},
+      {"read, no buffer",
+       [&] { return ReadEventLogA(no_handle, kSeqFwd, 0, nullptr, 0, &n, &needed); }, 87},
+      {"read, no buffer of 100 bytes",
+       [&] { return ReadEventLogA(no_handle, kSeqFwd, 0, nullptr, 100, &n, &needed); }, 87},
+      {"read, no handle",
+       [&] { return ReadEventLogA(no_handle, kSeqFwd, 0, &needed, 4, &n, &needed); }, 6},
+  };
+  for (const Row& row : rows) {
+    SetLastError(0);
+    EXPECT_FALSE(row.call()) << row.what;
+    EXPECT_EQ(GetLastError(), row.error) << row.what;
+  }
+}
+
+// A handle from OpenEventLogA and one from RegisterEventSourceA are the same kind: each
+// writes, counts, reads and closes.
+TEST_F(Service, OneKindOfHandle) {
+  struct Row {
+    const char* what;
+    HANDLE (*open)(LPCSTR, LPCSTR);
+    BOOL (*close)(HANDLE);
+  };
+  const Row rows[] = {{"log handle", OpenEventLogA, DeregisterEventSource},
+                      {"source handle", RegisterEventSourceA, CloseEventLog}};
+  uint32_t written = 0;
+  for (const Row& row : rows) {
+    HANDLE h = row.open(nullptr, "QvApp");
+    ASSERT_NE(h, nullptr) << row.what;
+    LPCSTR strings[] = {"one"};
+    EXPECT_TRUE(ReportEventA(h, 4, 0, 7, nullptr, 1, 0, strings, nullptr)) << row.what;
+    ++written;
+    DWORD count = 0, oldest = 0;
+    EXPECT_TRUE(GetNumberOfEventLogRecords(h, &count)) << row.what;
+    EXPECT_TRUE(GetOldestEventLogRecord(h, &oldest)) << row.what;
+    EXPECT_EQ(count, written) << row.what;
+    EXPECT_EQ(oldest, 1u) << row.what;
+    Read r = read_raw(h, kSeqBack, 0, 4096);
+    ASSERT_TRUE(r.ok) << row.what;
+    EXPECT_EQ(le32(r.buffer.data() + 8), written) << row.what;
+    EXPECT_STREQ(reinterpret_cast<const char*>(r.buffer.data() + 56), "QvApp") << row.what;
+    EXPECT_TRUE(row.close(h)) << row.what;
+    EXPECT_FALSE(CloseEventLog(h)) << row.what;
+  }
+  EXPECT_EQ(qvsim::log_records("Application").size(), written);
+}
+
+// Windows 7 and later refuse an event type they do not know with ERROR_CRC.
+TEST_F(Service, EventTypesWindowsKnows) {
+  HANDLE h = RegisterEventSourceA(nullptr, "QvApp");
+  struct Row {
+    WORD type;
+    DWORD error;  // 0: written
+  };
+  const Row rows[] = {{0, 0},  {1, 0},  {2, 0},     {4, 0},     {8, 0},
+                      {16, 0}, {3, 23}, {0x20, 23}, {0x40, 23}, {0xFFFF, 23}};
+  size_t written = 0;
+  for (const Row& row : rows) {
+    SetLastError(0);
+    BOOL ok = ReportEventA(h, row.type, 0, 1, nullptr, 0, 0, nullptr, nullptr);
+    EXPECT_EQ(ok, row.error == 0) << row.type;
+    if (ok) {
+      ++written;
+    } else {
+      EXPECT_EQ(GetLastError(), row.error) << row.type;
+    }
+    EXPECT_EQ(qvsim::log_records("Application").size(), written) << row.type;
+  }
+}
+
+// A log key of its own in the registry is a log of its own: empty at first, numbered on its
+// own, written by its sources and cleared alone. A name neither a log nor a source opens
+// Application.
+TEST_F(Service, CustomLogOfItsOwn) {
+  write(2);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "SYSTEM\\CurrentControlSet\\Services\\EventLog\\QvOwn\\QvOwnSrc", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  auto count_of = [](HANDLE h) {
+    DWORD count = 99;
+    EXPECT_TRUE(GetNumberOfEventLogRecords(h, &count));
+    return count;
+  };
+  EXPECT_EQ(count_of(open_live("QvOwn")), 0u);
+  HANDLE source = RegisterEventSourceA(nullptr, "QvOwnSrc");
+  EXPECT_TRUE(ReportEventA(source, 4, 0, 1, nullptr, 0, 0, nullptr, nullptr));
+  struct Row {
+    const char* name;
+    DWORD count;
+  };
+  const Row rows[] = {{"QvOwn", 1},  {"qvown", 1},     {"QvOwnSrc", 1},
+                      {"System", 0}, {"NoSuchLog", 2}, {"Application", 2}};
+  for (const Row& row : rows) EXPECT_EQ(count_of(open_live(row.name)), row.count) << row.name;
+  EXPECT_EQ(numbers_in(read_raw(open_live("QvOwn"), kSeqFwd, 0, 4096)), std::vector<uint32_t>{1});
+
+  ASSERT_TRUE(ClearEventLogA(open_live("QvOwn"), nullptr));
+  EXPECT_EQ(count_of(open_live("QvOwn")), 0u);
+  EXPECT_EQ(count_of(open_live("Application")), 2u);
+  EXPECT_TRUE(ReportEventA(source, 4, 0, 1, nullptr, 0, 0, nullptr, nullptr));
+  EXPECT_EQ(numbers_in(read_raw(open_live("QvOwn"), kSeqFwd, 0, 4096)), std::vector<uint32_t>{2});
 }
 
 // ---- .evt files ----
@@ -328,6 +477,40 @@ TEST_F(EvtFiles, RawDataOfTestdataRecords) {
     EXPECT_EQ(got, text);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 56)), "TestApp");
   }
+}
+
+// The events of TestLog.evt written here and backed up give the file Windows wrote, byte
+// for byte, but for the retention time of the log it came from.
+TEST_F(EvtFiles, BackupIsTheFileWindowsWrites) {
+  struct Row {
+    uint32_t time, id;
+    uint16_t type, category;
+    std::u16string text, data;
+  };
+  const Row rows[] = {
+      {1626835216, 1, 4, 1, u"Test log entry, information", u""},
+      {1626835246, 2, 1, 1, u"Test log entry, error", u""},
+      {1626835260, 3, 2, 1, u"Test log entry, warning", u""},
+      {1626837098, 65534, 16, 99, u"Test log entry, failure audit", u"Test Binary Data"},
+      {1626837411, 5, 8, 1, u"Test log entry, success audit", u"Test Binary Data 2"},
+  };
+  for (const Row& row : rows) {
+    qvsim::RecordView e = event(row.id, {row.text});
+    e.time_generated = e.time_written = row.time;
+    e.event_type = row.type;
+    e.category = row.category;
+    e.source = "TestApp";
+    e.computer = "POPSICKL-79ADD4";
+    for (char16_t c : row.data) e.data.insert(e.data.end(), {uint8_t(c), uint8_t(c >> 8)});
+    qvsim::write_record("Application", e);
+  }
+  HANDLE h = open_live();
+  ASSERT_TRUE(BackupEventLogA(h, path("same.evt").c_str()));
+  std::vector<uint8_t> ours = read_bytes(path("same.evt"));
+  std::vector<uint8_t> windows = read_bytes(testdata("TestLog.evt"));
+  ASSERT_EQ(ours.size(), windows.size());
+  put_le32(ours, 40, le32(&windows[40]));
+  EXPECT_TRUE(ours == windows);
 }
 
 // A file whose records wrap around its end, one of them split there, as a live log that

@@ -152,7 +152,7 @@ TEST_F(RecordReader, DamagedRecordIsCutAtItsEnd) {
   ASSERT_EQ(run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("a.evt"))}),
             Value::boolean(true));
   std::vector<uint8_t> file = read_bytes(path("a.evt"));
-  for (uint16_t claimed : {3, 40}) {
+  for (uint16_t claimed : {4, 40}) {
     file[48 + 26] = static_cast<uint8_t>(claimed);
     std::string damaged = path("damaged" + std::to_string(claimed) + ".evt");
     write_bytes(damaged, file);
@@ -161,10 +161,10 @@ TEST_F(RecordReader, DamagedRecordIsCutAtItsEnd) {
     ASSERT_EQ(r.items.size(), 7u + claimed);
     std::vector<Value> expected(claimed, Value::str(""));
     expected[0] = Value::str("x");
-    // The raw data read as UTF-16 gives one string the service cuts at the record's end;
-    // the library's walk finds the data itself as the last, unterminated one.
+    // The raw data read as UTF-16 gives one string and the record's zero padding an empty
+    // one; the library's walk finds the data itself after those.
     expected[1] = Value::str("??");
-    expected[2] = Value::str("ABCD");
+    expected[3] = Value::str("ABCD");
     EXPECT_EQ(strings_of(r), expected);
   }
 }

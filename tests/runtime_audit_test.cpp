@@ -62,6 +62,14 @@ void XPP_CDECL fetches_from_a_foreign_list(XppParamList pl) {
 }
 void XPP_CDECL copies_into_no_buffer(XppParamList pl) { _retnl(pl, _parc(nullptr, 10, pl, 1)); }
 void XPP_CDECL returns_no_string(XppParamList pl) { _retc(pl, nullptr); }
+void XPP_CDECL leaks_a_number_put_into_no_container(XppParamList pl) {
+  _conPutNL(nullptr, 5);
+  _retnl(pl, 0);
+}
+void XPP_CDECL leaks_a_string_put_into_no_container(XppParamList pl) {
+  _conPutC(nullptr, "x");
+  _retnl(pl, 0);
+}
 
 TEST(RuntimeAudit, CatchesEachBrokenRule) {
   struct Case {
@@ -79,6 +87,8 @@ TEST(RuntimeAudit, CatchesEachBrokenRule) {
       {"a list not of this run-time", fetches_from_a_foreign_list},
       {"_parc without a buffer", copies_into_no_buffer},
       {"_retc without a string", returns_no_string},
+      {"container of _conPutNL(NULL) not released", leaks_a_number_put_into_no_container},
+      {"container of _conPutC(NULL) not released", leaks_a_string_put_into_no_container},
   };
   for (const Case& c : cases) {
     Value v = Value::num(1);
@@ -113,6 +123,62 @@ void XPP_CDECL returns_an_array(XppParamList pl) {
   _conReturn(pl, array);
   _conRelease(con);
   _conRelease(array);
+}
+
+// The answers of the container operations, as the run-time documents them: 0 for success
+// and an error code otherwise; no container given to a put makes a new one.
+void XPP_CDECL puts_into_an_element(XppParamList pl) {
+  ContainerHandle array = _conNewArray(1, 1);
+  ContainerHandle con = _conPutNL(nullptr, 7);
+  _retnl(pl, _conArrayPut(array, con, 1, 0));
+  _conRelease(con);
+  _conRelease(array);
+}
+void XPP_CDECL puts_past_the_end(XppParamList pl) {
+  ContainerHandle array = _conNewArray(1, 1);
+  ContainerHandle con = _conPutC(nullptr, "x");
+  _retnl(pl, _conArrayPut(array, con, 2, 0));
+  _conRelease(con);
+  _conRelease(array);
+}
+void XPP_CDECL releases_once(XppParamList pl) { _retnl(pl, _conRelease(_conNew(nullptr))); }
+void XPP_CDECL releases_again(XppParamList pl) {
+  ContainerHandle con = _conNew(nullptr);
+  _conRelease(con);
+  _retnl(pl, _conRelease(con));
+}
+void XPP_CDECL returns_new_containers(XppParamList pl) {
+  ContainerHandle array = _conNewArray(1, 2);
+  ContainerHandle number = _conPutNL(nullptr, -5);
+  ContainerHandle text = _conPutC(nullptr, "x");
+  _conArrayPut(array, number, 1, 0);
+  _conArrayPut(array, text, 2, 0);
+  _conReturn(pl, array);
+  _conRelease(text);
+  _conRelease(number);
+  _conRelease(array);
+}
+
+TEST(RuntimeAudit, ContainerOperationsAnswerZeroForSuccess) {
+  struct Case {
+    const char* what;
+    xpp::ExportFn fn;
+    Value answer;
+    bool violation;
+  } cases[] = {
+      {"_conArrayPut into an element", puts_into_an_element, Value::num(0), false},
+      {"_conArrayPut past the end", puts_past_the_end, Value::num(xpp::kConErrorIndex), true},
+      {"_conRelease", releases_once, Value::num(0), false},
+      {"_conRelease again", releases_again, Value::num(xpp::kConErrorHandle), true},
+      {"_conPutNL/_conPutC without a container", returns_new_containers,
+       Value::array({Value::num(-5), Value::str("x")}), false},
+  };
+  for (const Case& c : cases) {
+    xpp::CallResult r = xpp::call(c.fn, {});
+    EXPECT_EQ(r.value, c.answer) << c.what;
+    EXPECT_EQ(r.violations.empty(), !c.violation) << c.what;
+  }
+  EXPECT_EQ(xpp::live_containers(), 0);
 }
 
 TEST(RuntimeAudit, ReturnedArraySurvivesItsRelease) {

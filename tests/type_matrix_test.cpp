@@ -142,6 +142,8 @@ std::vector<Export> exports() {
        [=](size_t p, const Kind& k) {
          if (p == 1) return handle_rule(k, is(Is::kFalse));
          if (p == 4) return k.character() ? is(Is::kTrue) : code(ERR_MISSING_TEXT);
+         // Windows refuses an event type it does not know (0xFFFF here) with 23.
+         if (p == 2 && (k.parnl() & 0xFFFF) == 0xFFFF) return is(Is::kFalse);
          return is(Is::kTrue);
        }},
       {"QVDEREGEVENTSOURCE", QVDEREGEVENTSOURCE, 1,

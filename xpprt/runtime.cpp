@@ -333,7 +333,9 @@ ContainerHandle XPP_CDECL _conNew(ContainerHandle none) {
   return new_container(Value::nil(), "_conNew");
 }
 
+// No container given: a new one, which the caller releases like any other.
 ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value) {
+  if (con == nullptr) return new_container(Value::num(value), "_conPutNL");
   Container* c = live_container(con, "_conPutNL");
   if (c == nullptr) return nullptr;
   c->value.type = Value::Type::kNumber;
@@ -343,30 +345,32 @@ ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value) {
 }
 
 ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const char* text) {
-  Container* c = live_container(con, "_conPutC");
-  if (c == nullptr) return nullptr;
   if (text == nullptr) {
     violation(nullptr, "_conPutC: no string");
     return nullptr;
   }
+  if (con == nullptr) return new_container(Value::str(text), "_conPutC");
+  Container* c = live_container(con, "_conPutC");
+  if (c == nullptr) return nullptr;
   c->value.type = Value::Type::kCharacter;
   c->value.text.assign(text);
   c->value.items.clear();
   return con;
 }
 
+// 0 for success, else an error code.
 XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUlong index,
                                XppUlong closing) {
   if (closing != 0) violation(nullptr, "_conArrayPut: index list not closed by 0");
   Container* a = live_container(array, "_conArrayPut");
   Container* c = live_container(con, "_conArrayPut");
-  if (a == nullptr || c == nullptr) return 0;
+  if (a == nullptr || c == nullptr) return xpp::kConErrorHandle;
   if (!a->value.is_array() || index == 0 || index > a->value.items.size()) {
     violation(nullptr, "_conArrayPut: element " + std::to_string(index) + " out of range");
-    return 0;
+    return xpp::kConErrorIndex;
   }
   if (a != c) a->value.items[index - 1] = c->value;
-  return 1;
+  return 0;
 }
 
 XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
@@ -378,12 +382,13 @@ XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
   return 1;
 }
 
+// 0 for success, else an error code.
 XppLong XPP_CDECL _conRelease(ContainerHandle con) {
   Container* c = live_container(con, "_conRelease");
-  if (c == nullptr) return 0;
+  if (c == nullptr) return xpp::kConErrorHandle;
   c->released = true;
   live_count.fetch_sub(1, std::memory_order_relaxed);
-  return 1;
+  return 0;
 }
 
 }  // extern "C"

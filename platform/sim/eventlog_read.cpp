@@ -80,23 +80,15 @@ class Records {
   BackupLog* backup_ = nullptr;
 };
 
-// The handle's records, or null for a handle that reads none.
+// The handle's records: a backup file's, or its live log's.
 bool records_of(EventLogHandle* h, Log** live, BackupLog** backup) {
   if (h == nullptr) return false;
-  if (h->kind == HandleKind::kBackupLog) {
+  if (h->backup != nullptr) {
     *backup = h->backup.get();
     return true;
   }
-  if (h->kind == HandleKind::kLiveLog) {
-    *live = find_log(h->log);
-    return *live != nullptr;
-  }
-  return false;
-}
-
-EventLogHandle* find_reader(HANDLE handle) {
-  EventLogHandle* h = find_handle(handle, HandleKind::kLiveLog);
-  return h != nullptr ? h : find_handle(handle, HandleKind::kBackupLog);
+  *live = find_log(h->log);
+  return *live != nullptr;
 }
 
 // A missing file is "file not found" when its directory exists, else "path not found".
@@ -171,7 +163,7 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
 // as they were opened.
 DWORD backup_to(EventLogHandle* h, const char* path) {
   std::vector<uint8_t> bytes;
-  if (h->kind == HandleKind::kBackupLog) {
+  if (h->backup != nullptr) {
     const EvtContents& contents = h->backup->contents;
     bytes.assign(contents.bytes.begin(), contents.bytes.begin() + contents.file_size);
   } else {
@@ -190,20 +182,18 @@ DWORD backup_to(EventLogHandle* h, const char* path) {
 
 extern "C" HANDLE WINAPI OpenEventLogA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
   QVSIM_SERVICE(HANDLE{});
-  if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   if (lpSourceName == nullptr) return fail(ERROR_INVALID_PARAMETER, HANDLE{});
-  // A name that is no log opens the Application log, as Windows does.
-  Log* log = find_log(lpSourceName);
+  if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   EventLogHandle entry;
-  entry.kind = HandleKind::kLiveLog;
-  entry.log = log != nullptr ? log->name : "Application";
+  entry.log = log_for_name(lpSourceName).name;
+  entry.source = lpSourceName;
   return add_handle(std::move(entry));
 }
 
 extern "C" HANDLE WINAPI OpenBackupEventLogA(LPCSTR lpUNCServerName, LPCSTR lpFileName) {
   QVSIM_SERVICE(HANDLE{});
-  if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   if (lpFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, HANDLE{});
+  if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
   std::vector<uint8_t> file;
   DWORD error = read_file(lpFileName, &file);
   if (error != ERROR_SUCCESS) return fail(error, HANDLE{});
@@ -211,16 +201,13 @@ extern "C" HANDLE WINAPI OpenBackupEventLogA(LPCSTR lpUNCServerName, LPCSTR lpFi
   if (!parse_evt(std::move(file), &backup->contents))
     return fail(ERROR_EVENTLOG_FILE_CORRUPT, HANDLE{});
   EventLogHandle entry;
-  entry.kind = HandleKind::kBackupLog;
   entry.backup = std::move(backup);
   return add_handle(std::move(entry));
 }
 
 extern "C" BOOL WINAPI CloseEventLog(HANDLE hEventLog) {
   QVSIM_SERVICE(FALSE);
-  if (!remove_handle(hEventLog, HandleKind::kLiveLog) &&
-      !remove_handle(hEventLog, HandleKind::kBackupLog))
-    return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!remove_handle(hEventLog)) return fail(ERROR_INVALID_HANDLE, FALSE);
   return TRUE;
 }
 
@@ -229,7 +216,7 @@ extern "C" BOOL WINAPI GetNumberOfEventLogRecords(HANDLE hEventLog, PDWORD Numbe
   if (NumberOfRecords == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
   Log* live = nullptr;
   BackupLog* backup = nullptr;
-  if (!records_of(find_reader(hEventLog), &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!records_of(find_handle(hEventLog), &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
   *NumberOfRecords = static_cast<DWORD>(live ? Records(live).count() : Records(backup).count());
   return TRUE;
 }
@@ -239,7 +226,7 @@ extern "C" BOOL WINAPI GetOldestEventLogRecord(HANDLE hEventLog, PDWORD OldestRe
   if (OldestRecord == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
   Log* live = nullptr;
   BackupLog* backup = nullptr;
-  if (!records_of(find_reader(hEventLog), &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!records_of(find_handle(hEventLog), &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
   Records records = live ? Records(live) : Records(backup);
   *OldestRecord = records.count() == 0 ? 0 : records.number(0);
   return TRUE;
@@ -248,7 +235,7 @@ extern "C" BOOL WINAPI GetOldestEventLogRecord(HANDLE hEventLog, PDWORD OldestRe
 extern "C" BOOL WINAPI BackupEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName) {
   QVSIM_SERVICE(FALSE);
   if (lpBackupFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
-  EventLogHandle* h = find_reader(hEventLog);
+  EventLogHandle* h = find_handle(hEventLog);
   if (h == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   DWORD error = backup_to(h, lpBackupFileName);
   if (error != ERROR_SUCCESS) return fail(error, FALSE);
@@ -257,9 +244,9 @@ extern "C" BOOL WINAPI BackupEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName
 
 extern "C" BOOL WINAPI ClearEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName) {
   QVSIM_SERVICE(FALSE);
-  // A backup file cannot be cleared: only live log handles qualify.
-  EventLogHandle* h = find_handle(hEventLog, HandleKind::kLiveLog);
-  if (h == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+  // A backup file cannot be cleared: only handles of live logs qualify.
+  EventLogHandle* h = find_handle(hEventLog);
+  if (h == nullptr || h->backup != nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   Log* log = find_log(h->log);
   if (log == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   if (!settings().admin) return fail(ERROR_ACCESS_DENIED, FALSE);
@@ -292,10 +279,10 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
   bool forwards = (dwReadFlags & EVENTLOG_FORWARDS_READ) != 0;
   bool backwards = (dwReadFlags & EVENTLOG_BACKWARDS_READ) != 0;
   if (sequential == seek || forwards == backwards) return fail(ERROR_INVALID_PARAMETER, FALSE);
-  if (nNumberOfBytesToRead > kMaxReadBuffer || (lpBuffer == nullptr && nNumberOfBytesToRead > 0))
+  if (nNumberOfBytesToRead > kMaxReadBuffer || lpBuffer == nullptr)
     return fail(ERROR_INVALID_PARAMETER, FALSE);
 
-  EventLogHandle* h = find_reader(hEventLog);
+  EventLogHandle* h = find_handle(hEventLog);
   Log* live = nullptr;
   BackupLog* backup = nullptr;
   if (!records_of(h, &live, &backup)) return fail(ERROR_INVALID_HANDLE, FALSE);
@@ -315,16 +302,17 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
     index = forwards ? 0 : count - 1;
   } else {
     // Where the record read last is now: at the same place unless older records have
-    // been overwritten since.
+    // been overwritten since. The position lies after it when that read went forwards,
+    // before it when it went backwards: a read that turns round delivers it again.
     size_t last = h->last_index;
     bool found = last < count && records.number(last) == h->last_read;
     if (found || records.index_of(h->last_read, &last)) {
       if (forwards) {
-        index = last + 1;
+        index = h->last_forwards ? last + 1 : last;
         at_end = index >= count;
       } else {
-        index = last - 1;
-        at_end = last == 0;
+        index = h->last_forwards ? last : last - 1;
+        at_end = !h->last_forwards && last == 0;
       }
     } else if (h->last_read < records.number(0)) {
       // The record read last has been overwritten since: forwards goes on with the oldest
@@ -364,6 +352,7 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
     index = forwards ? index + 1 : index - 1;
   }
   h->positioned = true;
+  h->last_forwards = forwards;
   h->last_read = last_number;
   h->last_index = last_index;
   *pnBytesRead = static_cast<DWORD>(used);

@@ -1,20 +1,21 @@
 #include "eventlog_store.h"
 
-#include <vector>
+#include <deque>
 
 namespace qvsim::detail {
 namespace {
 
-std::vector<Log> initial_logs() {
-  std::vector<Log> all(3);
+// A deque: a log stays where it is while custom logs are added behind it.
+std::deque<Log> initial_logs() {
+  std::deque<Log> all(3);
   all[0].name = "Application";
   all[1].name = "System";
   all[2].name = "Security";
   return all;
 }
 
-std::vector<Log>& logs() {
-  static std::vector<Log> all = initial_logs();
+std::deque<Log>& logs() {
+  static std::deque<Log> all = initial_logs();
   return all;
 }
 
@@ -38,7 +39,18 @@ Log* find_log(const std::string& name) {
   for (Log& log : logs()) {
     if (names_equal(log.name, name)) return &log;
   }
-  return nullptr;
+  std::string spelled;
+  if (!event_log_key(name, &spelled)) return nullptr;
+  logs().emplace_back();
+  logs().back().name = spelled;
+  return &logs().back();
+}
+
+Log& log_for_name(const std::string& name) {
+  if (Log* log = find_log(name)) return *log;
+  std::string holder = log_of_source(name);
+  if (Log* log = holder.empty() ? nullptr : find_log(holder)) return *log;
+  return *find_log("Application");
 }
 
 void append_record(Log& log, Record record) {
@@ -55,10 +67,8 @@ void append_record(Log& log, Record record) {
 void clear_log(Log& log) {
   log.records.clear();
   log.size = 0;
-  log.next_number = 1;
   for (auto& [value, entry] : handles()) {
-    if (entry.kind == HandleKind::kLiveLog && names_equal(entry.log, log.name))
-      entry.log_changed = true;
+    if (entry.backup == nullptr && names_equal(entry.log, log.name)) entry.log_changed = true;
   }
 }
 
@@ -68,18 +78,12 @@ HANDLE add_handle(EventLogHandle entry) {
   return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
 }
 
-EventLogHandle* find_handle(HANDLE handle, HandleKind kind) {
+EventLogHandle* find_handle(HANDLE handle) {
   auto found = handles().find(value_of(handle));
-  if (found == handles().end() || found->second.kind != kind) return nullptr;
-  return &found->second;
+  return found == handles().end() ? nullptr : &found->second;
 }
 
-bool remove_handle(HANDLE handle, HandleKind kind) {
-  auto found = handles().find(value_of(handle));
-  if (found == handles().end() || found->second.kind != kind) return false;
-  handles().erase(found);
-  return true;
-}
+bool remove_handle(HANDLE handle) { return handles().erase(value_of(handle)) != 0; }
 
 }  // namespace qvsim::detail
 

@@ -37,15 +37,17 @@ struct BackupLog {
   EvtContents contents;
 };
 
-enum class HandleKind { kSource, kLiveLog, kBackupLog };
-
+// An open event-log handle. Windows has one kind for OpenEventLogA, OpenBackupEventLogA
+// and RegisterEventSourceA alike: each names a log (a live one, or a backup file) and a
+// source name under which ReportEventA writes.
 struct EventLogHandle {
-  HandleKind kind = HandleKind::kSource;
-  std::string log;                    // the live log a source writes to or a live handle reads
-  std::string source;                 // the source name of an event source
+  std::string log;                    // the live log, unless `backup` is set
+  std::string source;                 // the name the handle was opened or registered with
   std::shared_ptr<BackupLog> backup;  // a backup handle's file
-  // The sequential read position: the number of the record read last.
+  // The sequential read position: next to the record read last, after it when that read
+  // went forwards, before it when it went backwards.
   bool positioned = false;
+  bool last_forwards = true;
   uint32_t last_read = 0;
   size_t last_index = 0;     // where it was then
   bool log_changed = false;  // the log was cleared since the handle was opened
@@ -55,24 +57,32 @@ struct EventLogHandle {
   uint32_t made_number = 0;
 };
 
-// The live log of that name (case-insensitive), or null when the service has none.
+// The live log of that name (case-insensitive): one of the three the service starts with,
+// or a log of its own for a key under the registry's EventLog key, empty when first asked
+// for. Null when there is neither.
 Log* find_log(const std::string& name);
+
+// The log a name opens or registers: the log of that name, else the log whose key holds a
+// source key of that name, else Application.
+Log& log_for_name(const std::string& name);
 
 // Appends a record under the log's next number, overwriting the oldest records when the
 // log would outgrow its maximum size.
 void append_record(Log& log, Record record);
 
-// Empties the log; numbering starts again at 1, and the log's open read handles learn
+// Empties the log; numbering goes on where it was, and the log's open handles learn
 // that it changed.
 void clear_log(Log& log);
 
 // A new handle for the entry; its value as Windows returns it.
 HANDLE add_handle(EventLogHandle entry);
-// The open handle of that value and one of the kinds given, or null.
-EventLogHandle* find_handle(HANDLE handle, HandleKind kind);
-bool remove_handle(HANDLE handle, HandleKind kind);
+// The open handle of that value, or null.
+EventLogHandle* find_handle(HANDLE handle);
+bool remove_handle(HANDLE handle);
 
-// The log whose key holds the source's key in the registry; "Application" when none does.
+// The registry's spelling of the key under EventLog named `name`; false when there is none.
+bool event_log_key(const std::string& name, std::string* spelled);
+// The name of the log whose key holds the source's key; empty when none does.
 std::string log_of_source(const std::string& source);
 
 }  // namespace qvsim::detail

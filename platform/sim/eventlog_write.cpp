@@ -15,6 +15,21 @@ size_t sid_length(PSID sid) {
   return 8 + 4 * static_cast<size_t>(bytes[1]);
 }
 
+// The event types there are; Windows 7 and later refuse any other with ERROR_CRC.
+bool known_type(WORD type) {
+  switch (type) {
+    case EVENTLOG_SUCCESS:
+    case EVENTLOG_ERROR_TYPE:
+    case EVENTLOG_WARNING_TYPE:
+    case EVENTLOG_INFORMATION_TYPE:
+    case EVENTLOG_AUDIT_SUCCESS:
+    case EVENTLOG_AUDIT_FAILURE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 extern "C" HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
@@ -23,15 +38,14 @@ extern "C" HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpS
   if (lpSourceName == nullptr || *lpSourceName == '\0')
     return fail(ERROR_INVALID_PARAMETER, HANDLE{});
   EventLogHandle entry;
-  entry.kind = HandleKind::kSource;
+  entry.log = log_for_name(lpSourceName).name;
   entry.source = lpSourceName;
-  entry.log = log_of_source(lpSourceName);
   return add_handle(std::move(entry));
 }
 
 extern "C" BOOL WINAPI DeregisterEventSource(HANDLE hEventLog) {
   QVSIM_SERVICE(FALSE);
-  if (!remove_handle(hEventLog, HandleKind::kSource)) return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!remove_handle(hEventLog)) return fail(ERROR_INVALID_HANDLE, FALSE);
   return TRUE;
 }
 
@@ -47,10 +61,12 @@ extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory
   size_t sid_size = lpUserSid == nullptr ? 0 : sid_length(lpUserSid);
   if (lpUserSid != nullptr && sid_size == 0) return fail(ERROR_INVALID_PARAMETER, FALSE);
 
-  EventLogHandle* source = find_handle(hEventLog, HandleKind::kSource);
-  if (source == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+  // Any handle of a live log writes there; a backup file takes no events.
+  EventLogHandle* source = find_handle(hEventLog);
+  if (source == nullptr || source->backup != nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   Log* log = find_log(source->log);
   if (log == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!known_type(wType)) return fail(ERROR_CRC, FALSE);
 
   Record record;
   record.time_generated = record.time_written = qvsim::now();

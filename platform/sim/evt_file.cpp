@@ -170,7 +170,11 @@ std::vector<uint8_t> encode_record(const RecordView& record) {
   for (const std::u16string& s : record.strings) append_utf16(out, s);
   uint32_t data_offset = static_cast<uint32_t>(out.size());
   out.insert(out.end(), record.data.begin(), record.data.end());
-  pad4(out);
+  // Windows pads a record in the file with 1 to 4 zero bytes: a whole zero DWORD when the
+  // data already ends on a multiple of 4.
+  do {
+    out.push_back(0);
+  } while (out.size() % 4 != 0);
   uint32_t length = static_cast<uint32_t>(out.size() + 4);
   append32(out, length);
 
@@ -215,7 +219,8 @@ void ansi_record(const uint8_t* evt, size_t length, std::vector<uint8_t>& out) {
   size_t pos = kEvtFixedPart;
   w = take_string(evt, pos, end, w);  // source name
   w = take_string(evt, pos, end, w);  // computer name
-  while ((w - base) % 4 != 0) *w++ = 0;
+  // What follows the names starts on a multiple of 8, as Windows Vista and later lay it out.
+  while ((w - base) % 8 != 0) *w++ = 0;
 
   uint32_t sid_offset = static_cast<uint32_t>(w - base);
   if (sid_length > 0) std::memcpy(w, evt + sid_from, sid_length);

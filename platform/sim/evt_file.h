@@ -19,8 +19,9 @@ constexpr uint32_t kEvtFixedPart = 56;
 // The smallest record: the fixed part and the closing length.
 constexpr uint32_t kEvtMinRecord = kEvtFixedPart + 4;
 
-// The record in the file's layout: UTF-16LE names and strings, padded to 4 bytes, the
-// length repeated at the end. Its size is what a record costs in a log.
+// The record in the file's layout: UTF-16LE names and strings, padded with 1 to 4 zero
+// bytes to a multiple of 4, the length repeated at the end. Its size is what a record costs in a
+// log.
 std::vector<uint8_t> encode_record(const RecordView& record);
 
 // The same record as ReadEventLogA delivers it: names and strings in the ANSI code page,

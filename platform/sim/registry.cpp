@@ -180,17 +180,25 @@ void drop_volatile(Key& key) {
 
 }  // namespace
 
+bool event_log_key(const std::string& name, std::string* spelled) {
+  std::vector<std::string> path(std::begin(kEventLogPath), std::end(kEventLogPath));
+  std::shared_ptr<Key> event_log = find_key(registry().local_machine, path);
+  std::shared_ptr<Key> key = event_log == nullptr ? nullptr : event_log->find_subkey(name);
+  if (key == nullptr) return false;
+  *spelled = key->name;
+  return true;
+}
+
 std::string log_of_source(const std::string& source) {
   std::lock_guard<std::recursive_mutex> guard(lock());
   std::vector<std::string> path(std::begin(kEventLogPath), std::end(kEventLogPath));
   std::shared_ptr<Key> event_log = find_key(registry().local_machine, path);
   if (event_log != nullptr) {
     for (const auto& log_key : event_log->subkeys) {
-      if (log_key->find_subkey(source) == nullptr) continue;
-      if (Log* log = find_log(log_key->name)) return log->name;
+      if (log_key->find_subkey(source) != nullptr) return log_key->name;
     }
   }
-  return "Application";
+  return "";
 }
 
 // The existing key at a path below an open key, with that open key; 2 when there is none.

@@ -22,6 +22,7 @@ inline constexpr SystemMessage kSystemMessages[] = {
     {5, "Access is denied."},
     {6, "The handle is invalid."},
     {8, "Not enough memory resources are available to process this command."},
+    {23, "Data error (cyclic redundancy check)."},
     {38, "Reached the end of the file."},
     {87, "The parameter is incorrect."},
     {122, "The data area passed to a system call is too small."},

@@ -74,6 +74,11 @@ class XPPRT_API Frame {
 XPPRT_API void fail_con_new(int count);
 XPPRT_API void fail_con_new_array(int count);
 
+// The error codes of _conArrayPut and _conRelease, which return 0 for success: a handle
+// that is not a live container of the call, and an element the array does not have.
+constexpr XppLong kConErrorHandle = 1;
+constexpr XppLong kConErrorIndex = 2;
+
 // Containers alive right now (created by an export and not yet released), all threads.
 XPPRT_API int live_containers();
 
