@@ -84,7 +84,8 @@ TEST_F(Service, FlagsNeedOneModeAndOneDirection) {
 
 // The ANSI record exactly as Windows lays it out.
 TEST_F(Service, AnsiRecordLayout) {
-  qvsim::RecordView e = event(0xC0000005u, {u"caf\u00e9", u"", u"\u4e2d!"}, {1, 2, 3, 4, 5});
+  qvsim::RecordView e =
+      event(0xC0000005u, {u"caf\u00e9", u"", u"\u4e2d!\u0141\u2026"}, {1, 2, 3, 4, 5});
   e.source = "Src";
   e.computer = "PC1";
   e.sid = qvsim::user_sid("xbuser");
@@ -113,12 +114,13 @@ TEST_F(Service, AnsiRecordLayout) {
   EXPECT_EQ(std::vector<uint8_t>(p + sid_offset, p + sid_offset + e.sid.size()), e.sid);
   uint32_t strings = le32(p + 36);
   EXPECT_EQ(strings, sid_offset + e.sid.size());
-  const char expected_strings[] = "caf\xe9\0\0?!";  // with its closing zero: 9 bytes
-  EXPECT_EQ(std::vector<uint8_t>(p + strings, p + strings + 9),
-            std::vector<uint8_t>(expected_strings, expected_strings + 9));
+  // Characters outside the code page by their near character, else '?'.
+  const char expected_strings[] = "caf\xe9\0\0?!L\x85";  // with its closing zero: 11 bytes
+  EXPECT_EQ(std::vector<uint8_t>(p + strings, p + strings + 11),
+            std::vector<uint8_t>(expected_strings, expected_strings + 11));
   EXPECT_EQ(le32(p + 48), 5u);
   uint32_t data = le32(p + 52);
-  EXPECT_EQ(data, strings + 9);
+  EXPECT_EQ(data, strings + 11);
   EXPECT_EQ(std::vector<uint8_t>(p + data, p + data + 5), e.data);
   EXPECT_EQ(le32(p + length - 4), length);
   EXPECT_EQ(length, (data + 5 + 3) / 4 * 4 + 4);
