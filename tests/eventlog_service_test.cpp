@@ -1,8 +1,18 @@
 // The simulated event-log service as the library sees it: ReadEventLogA's layout, flags
 // and positions, the size limit, clearing, and .evt files read and written.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "eventlog_fixture.h"
 
@@ -354,9 +364,12 @@ std::vector<uint8_t> wrapped_testlog(size_t split_into, bool dirty) {
   return file;
 }
 
+// Records lie on 4-byte boundaries in a file Windows writes; a dirty file's search for its
+// end-of-file record looks at those only, so the rows split off 2 or 6 bytes are clean.
 TEST_F(EvtFiles, WrappedFileWithARecordSplitAtTheEnd) {
-  for (size_t split : {2, 6, 40, 100}) {
+  for (size_t split : {2, 4, 6, 8, 40, 100}) {
     for (bool dirty : {false, true}) {
+      if (dirty && split % 4 != 0) continue;
       std::string file = path("wrapped" + std::to_string(split) + (dirty ? "d" : "") + ".evt");
       write_bytes(file, wrapped_testlog(split, dirty));
       expect_records(file, expected_testlog());
@@ -396,6 +409,159 @@ TEST_F(EvtFiles, DamagedFiles) {
   std::vector<Value> expected = expected_testlog();
   expected[0].items[7] = Value::str("");
   expect_records(path("inner.evt"), expected);
+}
+
+// A record whose strings are not where it says: the strings delivered end where the SID or
+// the data begin, and each string declared but not found is delivered empty.
+TEST_F(EvtFiles, StringsEndWhereTheSidAndDataBegin) {
+  qvsim::write_record("Application", event(1, {u"x"}, {'A', 'B', 'C', 'D'}, qvsim::user_sid("a")));
+  ASSERT_TRUE(BackupEventLogA(open_live(), path("one.evt").c_str()));
+  const std::vector<uint8_t> clean = read_bytes(path("one.evt"));
+  const uint32_t sid = le32(&clean[48 + 44]);
+  const uint32_t data = le32(&clean[48 + 52]);
+  struct Case {
+    const char* name;
+    uint16_t declared;
+    uint32_t string_offset;
+    std::string strings;  // as delivered, terminators included
+  };
+  const Case cases[] = {
+      {"more_declared_than_held", 3, le32(&clean[48 + 36]), std::string("x\0\0\0", 4)},
+      {"offset_beyond_the_record", 1, 0xFFFFFFFF, std::string(1, '\0')},
+      {"offset_at_the_data", 2, data, std::string(2, '\0')},
+      {"offset_inside_the_sid", 1, sid + 1, std::string(1, '\0')},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> f = clean;
+    f[48 + 26] = static_cast<uint8_t>(c.declared);
+    put_le32(f, 48 + 36, c.string_offset);
+    write_bytes(path(c.name), f);
+    HANDLE h = OpenBackupEventLogA(nullptr, path(c.name).c_str());
+    ASSERT_NE(h, nullptr) << c.name;
+    Read r = read_raw(h, kSeekFwd, 1, 4096);
+    ASSERT_TRUE(r.ok) << c.name;
+    const uint8_t* p = r.buffer.data();
+    EXPECT_EQ(p[26], c.declared) << c.name;
+    EXPECT_EQ(std::string(p + le32(p + 36), p + le32(p + 52)), c.strings) << c.name;
+    EXPECT_EQ(std::string(p + le32(p + 52), p + le32(p + 52) + le32(p + 48)), "ABCD") << c.name;
+    EXPECT_EQ(le32(p + 40), 28u) << c.name;
+    CloseEventLog(h);
+  }
+}
+
+// Paths that are no event-log file a reader can take: each refused at once, without
+// waiting on a writer or reading a file larger than any log.
+TEST_F(EvtFiles, HostilePathsAreRefused) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {"named_pipe", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, 5},
+      // A readable log followed by nothing up to a size no log reaches.
+      {"larger_than_a_log",
+       [](const std::string& p) {
+         write_bytes(p, read_bytes(testdata("TestLog.evt")));
+         ASSERT_EQ(truncate(p.c_str(), (off_t{1} << 30) + 65536), 0);
+       },
+       1500},
+  };
+  for (const Case& c : cases) {
+    std::string file = path(c.name);
+    c.make(file);
+    std::atomic<bool> done{false};
+    HANDLE h = nullptr;
+    DWORD error = 0;
+    std::thread opener([&] {
+      h = OpenBackupEventLogA(nullptr, file.c_str());
+      error = GetLastError();
+      done = true;
+    });
+    // An open that waits is set free by a writer, so that the test ends either way.
+    for (int i = 0; i < 200 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    bool waited = !done;
+    if (waited) ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK));
+    opener.join();
+    EXPECT_FALSE(waited) << c.name;
+    EXPECT_EQ(h, nullptr) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+  }
+}
+
+// Memory running out while a file is opened or a record is made for a reader: the call
+// fails with 8 and the process goes on. Each case runs in a child process whose address
+// space is limited to what it has now and a margin.
+TEST_F(EvtFiles, MemoryRunningOutFailsTheCall) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit a limited address space";
+#endif
+  constexpr uint32_t kMiB = 1u << 20;
+  std::vector<uint8_t> testlog = read_bytes(testdata("TestLog.evt"));
+  // A file of one record `length` bytes long, all of it raw data.
+  auto one_record = [](uint32_t length) {
+    std::vector<uint8_t> f(48 + 60 + 40, 0);
+    const uint32_t header[12] = {48, 0x654c664c, 1, 1, 48, 48 + length, 2, 1, 0, 0, 0, 48};
+    for (size_t i = 0; i < 12; ++i) put_le32(f, 4 * i, header[i]);
+    const uint32_t fixed[14] = {length, 0x654c664c, 1,  0, 0,  0,           0,
+                                0,      0,          60, 0, 60, length - 64, 60};
+    for (size_t i = 0; i < 14; ++i) put_le32(f, 48 + 4 * i, fixed[i]);
+    std::vector<uint8_t> eof(40, 0);
+    const uint32_t eof_words[10] = {40, 0x11111111,  0x22222222, 0x33333333, 0x44444444,
+                                    48, 48 + length, 2,          1,          40};
+    for (size_t i = 0; i < 10; ++i) put_le32(eof, 4 * i, eof_words[i]);
+    f.resize(48 + 56);
+    return std::make_pair(f, eof);
+  };
+  struct Case {
+    const char* name;
+    uint32_t margin;  // bytes the child may take beyond what it has
+    bool read;        // the failing call: false the open, true the read of the record
+  };
+  const Case cases[] = {{"open_a_file_larger_than_the_margin", 256 * kMiB, false},
+                        {"read_a_record_larger_than_the_margin", 384 * kMiB, true}};
+  for (const Case& c : cases) {
+    std::string file = path(c.name);
+    if (!c.read) {
+      // TestLog.evt and nothing more up to nearly the largest file taken.
+      write_bytes(file, testlog);
+      ASSERT_EQ(truncate(file.c_str(), (off_t{1} << 30) - 65536), 0);
+    } else {
+      uint32_t length = 256 * kMiB;
+      auto [head, eof] = one_record(length);
+      write_bytes(file, head);
+      std::vector<uint8_t> closing(4);
+      put_le32(closing, 0, length);
+      std::FILE* out = std::fopen(file.c_str(), "r+b");
+      ASSERT_NE(out, nullptr);
+      std::fseek(out, 48 + length - 4, SEEK_SET);
+      std::fwrite(closing.data(), 1, 4, out);
+      std::fwrite(eof.data(), 1, eof.size(), out);
+      std::fclose(out);
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      long pages = 0;
+      std::FILE* statm = std::fopen("/proc/self/statm", "r");
+      if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) _exit(90);
+      rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + c.margin;
+      struct rlimit rl = {limit, limit};
+      if (setrlimit(RLIMIT_AS, &rl) != 0) _exit(91);
+      HANDLE h = OpenBackupEventLogA(nullptr, file.c_str());
+      if (!c.read) _exit(h == nullptr && GetLastError() == 8 ? 0 : 1);
+      if (h == nullptr) _exit(2);
+      std::vector<uint8_t> buffer(4096);
+      DWORD bytes = 0, needed = 0;
+      BOOL ok = ReadEventLogA(h, kSeekFwd, 1, buffer.data(), 4096, &bytes, &needed);
+      _exit(!ok && GetLastError() == 8 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << c.name << ": ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << c.name;
+  }
 }
 
 // A log with a small maximum size, written well past it: the oldest records give way, and
