@@ -377,6 +377,32 @@ TEST_F(EvtFiles, WrappedFileWithARecordSplitAtTheEnd) {
   }
 }
 
+// A dirty file whose header says nothing and whose records, or only its end-of-file
+// record, lie behind a hole of 4 MiB, as a sparse file holds it.
+TEST_F(EvtFiles, DirtyFileWithAHoleBeforeItsRecords) {
+  std::vector<uint8_t> clean = read_bytes(testdata("TestLog.evt"));
+  const uint32_t eof = le32(&clean[20]);
+  const uint32_t hole_end = 4u << 20;
+  for (bool records : {true, false}) {
+    std::vector<uint8_t> stream(clean.begin() + (records ? 48 : eof), clean.begin() + eof + 40);
+    const uint32_t new_eof = hole_end + static_cast<uint32_t>(stream.size()) - 40;
+    put_le32(stream, stream.size() - 40 + 20, hole_end);  // oldest record
+    put_le32(stream, stream.size() - 40 + 24, new_eof);
+    if (!records) put_le32(stream, 32, 0);  // no oldest number: the log is empty
+    std::vector<uint8_t> header(clean.begin(), clean.begin() + 48);
+    put_le32(header, 16, 48);
+    put_le32(header, 20, 48);
+    put_le32(header, 36, 1);  // dirty
+    std::string file = path(records ? "hole-records.evt" : "hole-empty.evt");
+    write_bytes(file, header);
+    ASSERT_EQ(truncate(file.c_str(), hole_end), 0);
+    std::ofstream(file, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(stream.data()),
+               static_cast<std::streamsize>(stream.size()));
+    expect_records(file, records ? expected_testlog() : std::vector<Value>{});
+  }
+}
+
 // Broken files fail to open; a record whose inner offsets are wrong still reads safely.
 TEST_F(EvtFiles, DamagedFiles) {
   std::vector<uint8_t> clean = read_bytes(testdata("TestLog.evt"));

@@ -180,6 +180,13 @@ class FileRing {
     end_ = pos + take;
     return window_.data();
   }
+  // The first place at or after `pos` that may hold other bytes than zeros: the next data
+  // where the file system keeps the file's holes, else `pos` itself.
+  uint64_t data_from(uint64_t pos) const {
+    off_t data = ::lseek(fd_, static_cast<off_t>(pos), SEEK_DATA);
+    if (data >= 0) return static_cast<uint64_t>(data);
+    return errno == ENXIO ? size_ : pos;
+  }
   // How many bytes from `pos` on the window holds.
   size_t ahead(uint64_t pos) const {
     return pos >= start_ && pos < end_ ? static_cast<size_t>(end_ - pos) : 0;
@@ -230,6 +237,18 @@ bool find_eof(FileRing& ring, uint32_t header_eof, uint64_t* found) {
   uint64_t pos = ring.holds(header_eof) ? header_eof : kEvtHeaderSize;
   uint8_t scratch[kEvtEofSize];
   for (uint64_t walked = 0; walked < ring.span();) {
+    // Neither an end-of-file record nor a record starts with zeros: a hole in the file,
+    // where the window would move on, is passed over up to the place before its end.
+    if (ring.ahead(pos) < 8) {
+      uint64_t data = ring.data_from(pos);
+      if (data >= pos + 8) {
+        uint64_t skip = (data - pos) / 4 * 4 - 4;
+        if (skip > ring.span() - walked) skip = ring.span() - walked;
+        pos = ring.advance(pos, skip);
+        walked += skip;
+        continue;
+      }
+    }
     const uint8_t* p = ring.ring_at(pos, 8, scratch);
     if (p == nullptr) return false;
     uint32_t first = get32(p);
