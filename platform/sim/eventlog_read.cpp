@@ -151,7 +151,7 @@ DWORD open_regular_file(const char* path, OpenFile* file) {
 
 // A new file with these bytes; an existing file is left as it is. A file that could not
 // be written whole is removed again.
-DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
+DWORD write_new_file(const char* path, const uint8_t* bytes, size_t size) {
   int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
@@ -159,8 +159,8 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
   }
   size_t done = 0;
   DWORD error = ERROR_SUCCESS;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    ssize_t n = ::write(fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = errno == ENOSPC ? kErrorDiskFull : kErrorWriteFault;
@@ -174,22 +174,20 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
 }
 
 // The handle's log as a file: a live log's records as written now; a backup file's bytes
-// as they were opened.
+// as they were opened, written from where they are held.
 DWORD backup_to(EventLogHandle* h, const char* path) {
-  std::vector<uint8_t> bytes;
   if (h->kind == HandleKind::kBackupLog) {
     const EvtContents& contents = h->backup->contents;
-    bytes.assign(contents.bytes.begin(), contents.bytes.begin() + contents.file_size);
-  } else {
-    Log* log = find_log(h->log);
-    if (log == nullptr) return ERROR_INVALID_HANDLE;
-    std::vector<const std::vector<uint8_t>*> records;
-    records.reserve(log->records.size());
-    for (const Record& r : log->records) records.push_back(&r.evt);
-    uint32_t oldest = log->records.empty() ? 0 : log->records.front().number;
-    bytes = write_evt(records, log->next_number, oldest);
+    return write_new_file(path, contents.bytes.data(), contents.file_size);
   }
-  return write_new_file(path, bytes);
+  Log* log = find_log(h->log);
+  if (log == nullptr) return ERROR_INVALID_HANDLE;
+  std::vector<const std::vector<uint8_t>*> records;
+  records.reserve(log->records.size());
+  for (const Record& r : log->records) records.push_back(&r.evt);
+  uint32_t oldest = log->records.empty() ? 0 : log->records.front().number;
+  std::vector<uint8_t> bytes = write_evt(records, log->next_number, oldest);
+  return write_new_file(path, bytes.data(), bytes.size());
 }
 
 }  // namespace
