@@ -525,20 +525,21 @@ TEST_F(EvtFiles, MemoryRunningOutFailsTheCall) {
 #endif
   constexpr uint32_t kMiB = 1u << 20;
   std::vector<uint8_t> testlog = read_bytes(testdata("TestLog.evt"));
-  // A file of one record `length` bytes long, all of it raw data.
-  auto one_record = [](uint32_t length) {
-    std::vector<uint8_t> f(48 + 60 + 40, 0);
-    const uint32_t header[12] = {48, 0x654c664c, 1, 1, 48, 48 + length, 2, 1, 0, 0, 0, 48};
-    for (size_t i = 0; i < 12; ++i) put_le32(f, 4 * i, header[i]);
-    const uint32_t fixed[14] = {length, 0x654c664c, 1,  0, 0,  0,           0,
-                                0,      0,          60, 0, 60, length - 64, 60};
-    for (size_t i = 0; i < 14; ++i) put_le32(f, 48 + 4 * i, fixed[i]);
-    std::vector<uint8_t> eof(40, 0);
-    const uint32_t eof_words[10] = {40, 0x11111111,  0x22222222, 0x33333333, 0x44444444,
-                                    48, 48 + length, 2,          1,          40};
-    for (size_t i = 0; i < 10; ++i) put_le32(eof, 4 * i, eof_words[i]);
-    f.resize(48 + 56);
-    return std::make_pair(f, eof);
+  // A file of one record `length` bytes long, all of it raw data: a hole between the
+  // record's fixed part and its closing length.
+  auto write_one_record = [](const std::string& file, uint32_t length) {
+    const uint32_t head[26] = {48, 0x654c664c, 1, 1, 48, 48 + length, 2, 1, 0, 0, 0, 48,
+                               // the record's fixed part; names empty, data from 60 on
+                               length, 0x654c664c, 1, 0, 0, 0, 0, 0, 0, 60, 0, 60, length - 64, 60};
+    const uint32_t tail[11] = {length, 40,          0x11111111, 0x22222222, 0x33333333, 0x44444444,
+                               48,     48 + length, 2,          1,          40};
+    std::vector<uint8_t> bytes(sizeof head + sizeof tail);
+    for (size_t i = 0; i < 26; ++i) put_le32(bytes, 4 * i, head[i]);
+    for (size_t i = 0; i < 11; ++i) put_le32(bytes, sizeof head + 4 * i, tail[i]);
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), sizeof head);
+    out.seekp(48 + length - 4);
+    out.write(reinterpret_cast<const char*>(bytes.data()) + sizeof head, sizeof tail);
   };
   struct Case {
     const char* name;
@@ -554,17 +555,7 @@ TEST_F(EvtFiles, MemoryRunningOutFailsTheCall) {
       write_bytes(file, testlog);
       ASSERT_EQ(truncate(file.c_str(), (off_t{1} << 30) - 65536), 0);
     } else {
-      uint32_t length = 256 * kMiB;
-      auto [head, eof] = one_record(length);
-      write_bytes(file, head);
-      std::vector<uint8_t> closing(4);
-      put_le32(closing, 0, length);
-      std::FILE* out = std::fopen(file.c_str(), "r+b");
-      ASSERT_NE(out, nullptr);
-      std::fseek(out, 48 + length - 4, SEEK_SET);
-      std::fwrite(closing.data(), 1, 4, out);
-      std::fwrite(eof.data(), 1, eof.size(), out);
-      std::fclose(out);
+      write_one_record(file, 256 * kMiB);
     }
     pid_t child = fork();
     ASSERT_GE(child, 0);
