@@ -1,10 +1,19 @@
 // The simulated event-log service as the library sees it: ReadEventLogA's layout, flags
 // and positions, the size limit, clearing, and .evt files read and written.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "eventlog_fixture.h"
 
@@ -86,7 +95,8 @@ TEST_F(Service, FlagsNeedOneModeAndOneDirection) {
 
 // The ANSI record exactly as Windows lays it out.
 TEST_F(Service, AnsiRecordLayout) {
-  qvsim::RecordView e = event(0xC0000005u, {u"caf\u00e9", u"", u"\u4e2d!"}, {1, 2, 3, 4, 5});
+  qvsim::RecordView e =
+      event(0xC0000005u, {u"caf\u00e9", u"", u"\u4e2d!\u0141\u2026"}, {1, 2, 3, 4, 5});
   e.source = "Src";
   e.computer = "PC1";
   e.sid = qvsim::user_sid("xbuser");
@@ -115,12 +125,13 @@ TEST_F(Service, AnsiRecordLayout) {
   EXPECT_EQ(std::vector<uint8_t>(p + sid_offset, p + sid_offset + e.sid.size()), e.sid);
   uint32_t strings = le32(p + 36);
   EXPECT_EQ(strings, sid_offset + e.sid.size());
-  const char expected_strings[] = "caf\xe9\0\0?!";  // with its closing zero: 9 bytes
-  EXPECT_EQ(std::vector<uint8_t>(p + strings, p + strings + 9),
-            std::vector<uint8_t>(expected_strings, expected_strings + 9));
+  // Characters outside the code page by their near character, else '?'.
+  const char expected_strings[] = "caf\xe9\0\0?!L\x85";  // with its closing zero: 11 bytes
+  EXPECT_EQ(std::vector<uint8_t>(p + strings, p + strings + 11),
+            std::vector<uint8_t>(expected_strings, expected_strings + 11));
   EXPECT_EQ(le32(p + 48), 5u);
   uint32_t data = le32(p + 52);
-  EXPECT_EQ(data, strings + 9);
+  EXPECT_EQ(data, strings + 11);
   EXPECT_EQ(std::vector<uint8_t>(p + data, p + data + 5), e.data);
   EXPECT_EQ(le32(p + length - 4), length);
   EXPECT_EQ(length, (data + 5 + 3) / 4 * 4 + 4);
@@ -535,13 +546,42 @@ std::vector<uint8_t> wrapped_testlog(size_t split_into, bool dirty) {
   return file;
 }
 
+// Records lie on 4-byte boundaries in a file Windows writes; a dirty file's search for its
+// end-of-file record looks at those only, so the rows split off 2 or 6 bytes are clean.
 TEST_F(EvtFiles, WrappedFileWithARecordSplitAtTheEnd) {
-  for (size_t split : {2, 6, 40, 100}) {
+  for (size_t split : {2, 4, 6, 8, 40, 100}) {
     for (bool dirty : {false, true}) {
+      if (dirty && split % 4 != 0) continue;
       std::string file = path("wrapped" + std::to_string(split) + (dirty ? "d" : "") + ".evt");
       write_bytes(file, wrapped_testlog(split, dirty));
       expect_records(file, expected_testlog());
     }
+  }
+}
+
+// A dirty file whose header says nothing and whose records, or only its end-of-file
+// record, lie behind a hole of 4 MiB, as a sparse file holds it.
+TEST_F(EvtFiles, DirtyFileWithAHoleBeforeItsRecords) {
+  std::vector<uint8_t> clean = read_bytes(testdata("TestLog.evt"));
+  const uint32_t eof = le32(&clean[20]);
+  const uint32_t hole_end = 4u << 20;
+  for (bool records : {true, false}) {
+    std::vector<uint8_t> stream(clean.begin() + (records ? 48 : eof), clean.begin() + eof + 40);
+    const uint32_t new_eof = hole_end + static_cast<uint32_t>(stream.size()) - 40;
+    put_le32(stream, stream.size() - 40 + 20, hole_end);  // oldest record
+    put_le32(stream, stream.size() - 40 + 24, new_eof);
+    if (!records) put_le32(stream, 32, 0);  // no oldest number: the log is empty
+    std::vector<uint8_t> header(clean.begin(), clean.begin() + 48);
+    put_le32(header, 16, 48);
+    put_le32(header, 20, 48);
+    put_le32(header, 36, 1);  // dirty
+    std::string file = path(records ? "hole-records.evt" : "hole-empty.evt");
+    write_bytes(file, header);
+    ASSERT_EQ(truncate(file.c_str(), hole_end), 0);
+    std::ofstream(file, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(stream.data()),
+               static_cast<std::streamsize>(stream.size()));
+    expect_records(file, records ? expected_testlog() : std::vector<Value>{});
   }
 }
 
@@ -577,6 +617,150 @@ TEST_F(EvtFiles, DamagedFiles) {
   std::vector<Value> expected = expected_testlog();
   expected[0].items[7] = Value::str("");
   expect_records(path("inner.evt"), expected);
+}
+
+// A record whose strings are not where it says: the strings delivered end where the SID or
+// the data begin, and each string declared but not found is delivered empty.
+TEST_F(EvtFiles, StringsEndWhereTheSidAndDataBegin) {
+  qvsim::write_record("Application", event(1, {u"x"}, {'A', 'B', 'C', 'D'}, qvsim::user_sid("a")));
+  ASSERT_TRUE(BackupEventLogA(open_live(), path("one.evt").c_str()));
+  const std::vector<uint8_t> clean = read_bytes(path("one.evt"));
+  const uint32_t sid = le32(&clean[48 + 44]);
+  const uint32_t data = le32(&clean[48 + 52]);
+  struct Case {
+    const char* name;
+    uint16_t declared;
+    uint32_t string_offset;
+    std::string strings;  // as delivered, terminators included
+  };
+  const Case cases[] = {
+      {"more_declared_than_held", 3, le32(&clean[48 + 36]), std::string("x\0\0\0", 4)},
+      {"offset_beyond_the_record", 1, 0xFFFFFFFF, std::string(1, '\0')},
+      {"offset_at_the_data", 2, data, std::string(2, '\0')},
+      {"offset_inside_the_sid", 1, sid + 1, std::string(1, '\0')},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> f = clean;
+    f[48 + 26] = static_cast<uint8_t>(c.declared);
+    put_le32(f, 48 + 36, c.string_offset);
+    write_bytes(path(c.name), f);
+    HANDLE h = OpenBackupEventLogA(nullptr, path(c.name).c_str());
+    ASSERT_NE(h, nullptr) << c.name;
+    Read r = read_raw(h, kSeekFwd, 1, 4096);
+    ASSERT_TRUE(r.ok) << c.name;
+    const uint8_t* p = r.buffer.data();
+    EXPECT_EQ(p[26], c.declared) << c.name;
+    EXPECT_EQ(std::string(p + le32(p + 36), p + le32(p + 52)), c.strings) << c.name;
+    EXPECT_EQ(std::string(p + le32(p + 52), p + le32(p + 52) + le32(p + 48)), "ABCD") << c.name;
+    EXPECT_EQ(le32(p + 40), 28u) << c.name;
+    CloseEventLog(h);
+  }
+}
+
+// Paths that are no event-log file a reader can take: each refused at once, without
+// waiting on a writer or reading a file larger than any log.
+TEST_F(EvtFiles, HostilePathsAreRefused) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {"named_pipe", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, 5},
+      // A readable log followed by nothing up to a size no log reaches.
+      {"larger_than_a_log",
+       [](const std::string& p) {
+         write_bytes(p, read_bytes(testdata("TestLog.evt")));
+         ASSERT_EQ(truncate(p.c_str(), (off_t{1} << 30) + 65536), 0);
+       },
+       1500},
+  };
+  for (const Case& c : cases) {
+    std::string file = path(c.name);
+    c.make(file);
+    std::atomic<bool> done{false};
+    HANDLE h = nullptr;
+    DWORD error = 0;
+    std::thread opener([&] {
+      h = OpenBackupEventLogA(nullptr, file.c_str());
+      error = GetLastError();
+      done = true;
+    });
+    // An open that waits is set free by a writer, so that the test ends either way.
+    for (int i = 0; i < 200 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    bool waited = !done;
+    if (waited) ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK));
+    opener.join();
+    EXPECT_FALSE(waited) << c.name;
+    EXPECT_EQ(h, nullptr) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+  }
+}
+
+// Memory running out while a file is opened or a record is made for a reader: the call
+// fails with 8 and the process goes on. Each case runs in a child process whose address
+// space is limited to what it has now and a margin.
+TEST_F(EvtFiles, MemoryRunningOutFailsTheCall) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit a limited address space";
+#endif
+  constexpr uint32_t kMiB = 1u << 20;
+  std::vector<uint8_t> testlog = read_bytes(testdata("TestLog.evt"));
+  // A file of one record `length` bytes long, all of it raw data: a hole between the
+  // record's fixed part and its closing length.
+  auto write_one_record = [](const std::string& file, uint32_t length) {
+    const uint32_t head[26] = {48, 0x654c664c, 1, 1, 48, 48 + length, 2, 1, 0, 0, 0, 48,
+                               // the record's fixed part; names empty, data from 60 on
+                               length, 0x654c664c, 1, 0, 0, 0, 0, 0, 0, 60, 0, 60, length - 64, 60};
+    const uint32_t tail[11] = {length, 40,          0x11111111, 0x22222222, 0x33333333, 0x44444444,
+                               48,     48 + length, 2,          1,          40};
+    std::vector<uint8_t> bytes(sizeof head + sizeof tail);
+    for (size_t i = 0; i < 26; ++i) put_le32(bytes, 4 * i, head[i]);
+    for (size_t i = 0; i < 11; ++i) put_le32(bytes, sizeof head + 4 * i, tail[i]);
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), sizeof head);
+    out.seekp(48 + length - 4);
+    out.write(reinterpret_cast<const char*>(bytes.data()) + sizeof head, sizeof tail);
+  };
+  struct Case {
+    const char* name;
+    uint32_t margin;  // bytes the child may take beyond what it has
+    bool read;        // the failing call: false the open, true the read of the record
+  };
+  const Case cases[] = {{"open_a_file_larger_than_the_margin", 256 * kMiB, false},
+                        {"read_a_record_larger_than_the_margin", 384 * kMiB, true}};
+  for (const Case& c : cases) {
+    std::string file = path(c.name);
+    if (!c.read) {
+      // TestLog.evt and nothing more up to nearly the largest file taken.
+      write_bytes(file, testlog);
+      ASSERT_EQ(truncate(file.c_str(), (off_t{1} << 30) - 65536), 0);
+    } else {
+      write_one_record(file, 256 * kMiB);
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      long pages = 0;
+      std::FILE* statm = std::fopen("/proc/self/statm", "r");
+      if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) _exit(90);
+      rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + c.margin;
+      struct rlimit rl = {limit, limit};
+      if (setrlimit(RLIMIT_AS, &rl) != 0) _exit(91);
+      HANDLE h = OpenBackupEventLogA(nullptr, file.c_str());
+      if (!c.read) _exit(h == nullptr && GetLastError() == 8 ? 0 : 1);
+      if (h == nullptr) _exit(2);
+      std::vector<uint8_t> buffer(4096);
+      DWORD bytes = 0, needed = 0;
+      BOOL ok = ReadEventLogA(h, kSeekFwd, 1, buffer.data(), 4096, &bytes, &needed);
+      _exit(!ok && GetLastError() == 8 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << c.name << ": ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << c.name;
+  }
 }
 
 // A log with a small maximum size, written well past it: the oldest records give way, and

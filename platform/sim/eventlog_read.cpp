@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "eventlog_store.h"
@@ -113,31 +114,36 @@ DWORD error_of_open(int error, const char* path) {
   }
 }
 
-// The whole file, or the Windows error for why it cannot be read.
-DWORD read_file(const char* path, std::vector<uint8_t>* bytes) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return error_of_open(errno, path);
+// An open file, closed when it goes.
+class OpenFile {
+ public:
+  OpenFile() = default;
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd = -1;
+  uint64_t size = 0;
+};
+
+// A regular file opened for reading, or the Windows error for why it cannot be. Anything
+// else (a directory, a named pipe, a device) is refused from its type before it is
+// opened, and the opening does not wait, should the path have become one in between.
+DWORD open_regular_file(const char* path, OpenFile* file) {
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ERROR_ACCESS_DENIED;
-  }
-  bytes->resize(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < bytes->size()) {
-    ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bytes->resize(done);
-  ::close(fd);
+  if (::stat(path, &st) != 0) return error_of_open(errno, path);
+  if (!S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
+  file->fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file->fd < 0) return error_of_open(errno, path);
+  if (fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
+  file->size = static_cast<uint64_t>(st.st_size);
   return ERROR_SUCCESS;
 }
 
 // A new file with these bytes; an existing file is left as it is. A file that could not
 // be written whole is removed again.
-DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
+DWORD write_new_file(const char* path, const uint8_t* bytes, size_t size) {
   int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
@@ -145,8 +151,8 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
   }
   size_t done = 0;
   DWORD error = ERROR_SUCCESS;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    ssize_t n = ::write(fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = errno == ENOSPC ? kErrorDiskFull : kErrorWriteFault;
@@ -160,22 +166,20 @@ DWORD write_new_file(const char* path, const std::vector<uint8_t>& bytes) {
 }
 
 // The handle's log as a file: a live log's records as written now; a backup file's bytes
-// as they were opened.
+// as they were opened, written from where they are held.
 DWORD backup_to(EventLogHandle* h, const char* path) {
-  std::vector<uint8_t> bytes;
   if (h->backup != nullptr) {
     const EvtContents& contents = h->backup->contents;
-    bytes.assign(contents.bytes.begin(), contents.bytes.begin() + contents.file_size);
-  } else {
-    Log* log = find_log(h->log);
-    if (log == nullptr) return ERROR_INVALID_HANDLE;
-    std::vector<const std::vector<uint8_t>*> records;
-    records.reserve(log->records.size());
-    for (const Record& r : log->records) records.push_back(&r.evt);
-    uint32_t oldest = log->records.empty() ? 0 : log->records.front().number;
-    bytes = write_evt(records, log->next_number, oldest);
+    return write_new_file(path, contents.bytes.data(), contents.file_size);
   }
-  return write_new_file(path, bytes);
+  Log* log = find_log(h->log);
+  if (log == nullptr) return ERROR_INVALID_HANDLE;
+  std::vector<const std::vector<uint8_t>*> records;
+  records.reserve(log->records.size());
+  for (const Record& r : log->records) records.push_back(&r.evt);
+  uint32_t oldest = log->records.empty() ? 0 : log->records.front().number;
+  std::vector<uint8_t> bytes = write_evt(records, log->next_number, oldest);
+  return write_new_file(path, bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -194,15 +198,19 @@ extern "C" HANDLE WINAPI OpenBackupEventLogA(LPCSTR lpUNCServerName, LPCSTR lpFi
   QVSIM_SERVICE(HANDLE{});
   if (lpFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, HANDLE{});
   if (!is_local_server(lpUNCServerName)) return fail(RPC_S_SERVER_UNAVAILABLE, HANDLE{});
-  std::vector<uint8_t> file;
-  DWORD error = read_file(lpFileName, &file);
+  OpenFile file;
+  DWORD error = open_regular_file(lpFileName, &file);
   if (error != ERROR_SUCCESS) return fail(error, HANDLE{});
-  auto backup = std::make_shared<BackupLog>();
-  if (!parse_evt(std::move(file), &backup->contents))
-    return fail(ERROR_EVENTLOG_FILE_CORRUPT, HANDLE{});
-  EventLogHandle entry;
-  entry.backup = std::move(backup);
-  return add_handle(std::move(entry));
+  try {
+    auto backup = std::make_shared<BackupLog>();
+    error = read_evt(file.fd, file.size, &backup->contents);
+    if (error != ERROR_SUCCESS) return fail(error, HANDLE{});
+    EventLogHandle entry;
+    entry.backup = std::move(backup);
+    return add_handle(std::move(entry));
+  } catch (const std::bad_alloc&) {
+    return fail(ERROR_NOT_ENOUGH_MEMORY, HANDLE{});
+  }
 }
 
 extern "C" BOOL WINAPI CloseEventLog(HANDLE hEventLog) {
@@ -337,6 +345,7 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
   size_t last_index = 0;
   for (;;) {
     const std::vector<uint8_t>& rec = records.ansi(*h, index);
+    if (rec.empty()) return fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
     if (rec.size() > nNumberOfBytesToRead - used) {
       if (used == 0) {
         *pnMinNumberOfBytesNeeded = static_cast<DWORD>(rec.size());

@@ -1,6 +1,10 @@
 #include "evt_file.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "codepage.h"
@@ -76,29 +80,33 @@ uint8_t* take_string(const uint8_t* evt, size_t& pos, size_t end, uint8_t* to) {
     p += 8;
   }
   for (; p < stop; p += 2) {
-    if (p[1] == 0 && p[0] < 0x80) {
-      if (p[0] == 0) {
-        closed = true;
-        break;
-      }
-      *to++ = p[0];
-      continue;
+    char16_t unit = get16(p);
+    if (unit == 0) {
+      closed = true;
+      break;
     }
-    // Beyond ASCII: the rest of the string through the code page.
-    const uint8_t* q = p;
-    while (q < stop && (q[0] | q[1]) != 0) q += 2;
-    std::u16string text((q - p) / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(get16(p + 2 * i));
-    std::string ansi = utf16_to_ansi(text);
-    std::memcpy(to, ansi.data(), ansi.size());
-    to += ansi.size();
-    p = q;
-    closed = p < stop;
-    break;
+    if (p + 4 <= stop && is_surrogate_pair(unit, get16(p + 2))) p += 2;
+    *to++ = static_cast<uint8_t>(ansi_char(unit));
   }
   *to++ = 0;
   pos = closed ? static_cast<size_t>(p - evt) + 2 : end;
   return to;
+}
+
+// The characters of the zero-terminated UTF-16LE string at `pos`, read no further than
+// `end`; `pos` moves as take_string moves it.
+size_t measure_string(const uint8_t* evt, size_t& pos, size_t end) {
+  size_t stop = pos + (end - pos) / 2 * 2;
+  for (size_t p = pos; p < stop; p += 2) {
+    if ((evt[p] | evt[p + 1]) == 0) {
+      size_t units = (p - pos) / 2;
+      pos = p + 2;
+      return units;
+    }
+  }
+  size_t units = (stop - pos) / 2;
+  pos = end;
+  return units;
 }
 
 // The bytes `offset .. offset + length` lie inside `0 .. end` and after the fixed part.
@@ -106,25 +114,12 @@ bool inside(uint64_t offset, uint64_t length, uint64_t end) {
   return offset >= kEvtFixedPart && offset + length <= end;
 }
 
-// A file seen as its header and the ring of record space behind it, which may wrap.
+// A file in memory seen as its header and the ring of record space behind it.
 class Ring {
  public:
   Ring(const uint8_t* file, size_t size) : file_(file), size_(size) {}
 
-  size_t span() const { return size_ - kEvtHeaderSize; }
-  bool holds(uint64_t offset) const { return offset >= kEvtHeaderSize && offset < size_; }
-
-  // The position `distance` bytes after `pos`, around the end of the file.
-  size_t advance(size_t pos, size_t distance) const {
-    size_t from_start = (pos - kEvtHeaderSize + distance) % span();
-    return kEvtHeaderSize + from_start;
-  }
-  uint8_t byte(size_t pos, size_t distance) const { return file_[advance(pos, distance)]; }
-  uint32_t dword(size_t pos, size_t distance) const {
-    uint8_t b[4];
-    for (size_t i = 0; i < 4; ++i) b[i] = byte(pos, distance + i);
-    return get32(b);
-  }
+  // The record at `pos`, `length` bytes around the end of the file, copied to `to`.
   void copy(size_t pos, size_t length, uint8_t* to) const {
     size_t first = size_ - pos < length ? size_ - pos : length;
     std::memcpy(to, file_ + pos, first);
@@ -136,23 +131,157 @@ class Ring {
   size_t size_;
 };
 
-bool is_eof_record(const Ring& ring, size_t pos) {
-  if (ring.dword(pos, 0) != kEvtEofSize || ring.dword(pos, 36) != kEvtEofSize) return false;
+bool is_eof_record(const uint8_t* p) {
+  if (get32(p) != kEvtEofSize || get32(p + 36) != kEvtEofSize) return false;
   for (size_t i = 0; i < 4; ++i) {
-    if (ring.dword(pos, 4 + 4 * i) != kEofMagic[i]) return false;
+    if (get32(p + 4 + 4 * i) != kEofMagic[i]) return false;
   }
   return true;
 }
 
-// The end-of-file record: where the header says, else the first one found from there on.
-bool find_eof(const Ring& ring, uint32_t header_eof, size_t* found) {
-  size_t start = ring.holds(header_eof) ? header_eof : kEvtHeaderSize;
-  for (size_t step = 0; step < ring.span(); ++step) {
-    size_t pos = ring.advance(start, step);
-    if (is_eof_record(ring, pos)) {
-      *found = pos;
-      return true;
+// Bytes `length` from `offset` of the file, read whole; false when the file ends before.
+bool read_exactly(int fd, uint64_t offset, uint8_t* to, size_t length) {
+  while (length > 0) {
+    ssize_t n = ::pread(fd, to, length, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    to += n;
+    offset += static_cast<uint64_t>(n);
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The file seen through a window of at most kWindow bytes at a time, read as it moves,
+// with the ring of record space behind the header: what a search of the file needs,
+// without holding the file.
+class FileRing {
+ public:
+  static constexpr size_t kWindow = size_t{1} << 20;
+
+  FileRing(int fd, uint64_t size)
+      : fd_(fd), size_(size), window_(size < kWindow ? size : kWindow) {}
+
+  uint64_t span() const { return size_ - kEvtHeaderSize; }
+  bool holds(uint64_t offset) const { return offset >= kEvtHeaderSize && offset < size_; }
+  uint64_t advance(uint64_t pos, uint64_t distance) const {
+    return kEvtHeaderSize + (pos - kEvtHeaderSize + distance) % span();
+  }
+
+  // The file's bytes `pos .. pos + length` (length at most kWindow), or null when they
+  // are not all in the file or cannot be read.
+  const uint8_t* at(uint64_t pos, size_t length) {
+    if (pos >= start_ && pos + length <= end_) return window_.data() + (pos - start_);
+    if (pos + length > size_) return nullptr;
+    size_t take = size_ - pos < window_.size() ? static_cast<size_t>(size_ - pos) : window_.size();
+    start_ = end_ = 0;
+    if (!read_exactly(fd_, pos, window_.data(), take)) return nullptr;
+    start_ = pos;
+    end_ = pos + take;
+    return window_.data();
+  }
+  // The first place at or after `pos` that may hold other bytes than zeros: the next data
+  // where the file system keeps the file's holes, else `pos` itself.
+  uint64_t data_from(uint64_t pos) const {
+    off_t data = ::lseek(fd_, static_cast<off_t>(pos), SEEK_DATA);
+    if (data >= 0) return static_cast<uint64_t>(data);
+    return errno == ENXIO ? size_ : pos;
+  }
+  // How many bytes from `pos` on the window holds.
+  size_t ahead(uint64_t pos) const {
+    return pos >= start_ && pos < end_ ? static_cast<size_t>(end_ - pos) : 0;
+  }
+
+  // The `length` bytes (at most 40) of the ring from `pos`, around the end of the file;
+  // `scratch` holds them when they are split there.
+  const uint8_t* ring_at(uint64_t pos, size_t length, uint8_t* scratch) {
+    if (pos + length <= size_) return at(pos, length);
+    size_t first = static_cast<size_t>(size_ - pos);
+    for (size_t done = 0; done < length;) {
+      uint64_t from = done < first ? pos + done : advance(pos, done);
+      size_t piece = done < first ? first - done : length - done;
+      if (from + piece > size_) piece = static_cast<size_t>(size_ - from);
+      const uint8_t* p = at(from, piece);
+      if (p == nullptr) return nullptr;
+      std::memcpy(scratch + done, p, piece);
+      done += piece;
     }
+    return scratch;
+  }
+
+ private:
+  int fd_;
+  uint64_t size_;
+  std::vector<uint8_t> window_;
+  uint64_t start_ = 0;
+  uint64_t end_ = 0;
+};
+
+// Whether any of the `count` dwords at `p` is the size of an end-of-file record or the
+// signature of a record: a test without branches, for a block of places at once.
+constexpr size_t kBlock = 256;
+bool any_mark(const uint8_t* p, size_t count) {
+  uint32_t found = 0;
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t v = get32(p + 4 * i);
+    found |= static_cast<uint32_t>(v == kEvtEofSize) | static_cast<uint32_t>(v == kEvtSignature);
+  }
+  return found != 0;
+}
+
+// The end-of-file record: where the header says, else the first one found from there on
+// around the ring. Records lie 4 bytes apart at least: the search looks at every fourth
+// byte only, and steps over a whole record where one starts (its signature, and its
+// length repeated at its end).
+bool find_eof(FileRing& ring, uint32_t header_eof, uint64_t* found) {
+  uint64_t pos = ring.holds(header_eof) ? header_eof : kEvtHeaderSize;
+  uint8_t scratch[kEvtEofSize];
+  for (uint64_t walked = 0; walked < ring.span();) {
+    // Neither an end-of-file record nor a record starts with zeros: a hole in the file,
+    // where the window would move on, is passed over up to the place before its end.
+    if (ring.ahead(pos) < 8) {
+      uint64_t data = ring.data_from(pos);
+      if (data >= pos + 8) {
+        uint64_t skip = (data - pos) / 4 * 4 - 4;
+        if (skip > ring.span() - walked) skip = ring.span() - walked;
+        pos = ring.advance(pos, skip);
+        walked += skip;
+        continue;
+      }
+    }
+    const uint8_t* p = ring.ring_at(pos, 8, scratch);
+    if (p == nullptr) return false;
+    uint32_t first = get32(p);
+    uint32_t second = get32(p + 4);
+    uint64_t step = 4;
+    if (first == kEvtEofSize && second == kEofMagic[0]) {
+      const uint8_t* eof = ring.ring_at(pos, kEvtEofSize, scratch);
+      if (eof == nullptr) return false;
+      if (is_eof_record(eof)) {
+        *found = pos;
+        return true;
+      }
+    } else if (second == kEvtSignature && first >= kEvtMinRecord && first % 4 == 0 &&
+               first <= ring.span() - walked) {
+      const uint8_t* closing = ring.ring_at(ring.advance(pos, first - 4), 4, scratch);
+      if (closing == nullptr) return false;
+      if (get32(closing) == first) step = first;
+    } else {
+      // Past every place in the window that starts neither.
+      uint64_t left = ring.span() - walked;
+      size_t ahead = ring.ahead(pos);
+      if (ahead > left) ahead = static_cast<size_t>(left);
+      if (ahead >= 12) {
+        const uint8_t* q = ring.at(pos, ahead);
+        size_t k = 4;
+        while (k + kBlock + 4 <= ahead && !any_mark(q + k, kBlock / 4 + 1)) k += kBlock;
+        while (k + 8 <= ahead && get32(q + k) != kEvtEofSize && get32(q + k + 4) != kEvtSignature)
+          k += 4;
+        step = k;
+      }
+    }
+    pos = ring.advance(pos, step);
+    walked += step;
   }
   return false;
 }
@@ -209,14 +338,37 @@ void ansi_record(const uint8_t* evt, size_t length, std::vector<uint8_t>& out) {
   if (!inside(data_from, data_length, end)) data_length = 0;
   size_t string_pos = get32(evt + kStringOffset);
   uint16_t declared = get16(evt + kNumStrings);
-  // Room for the most it can take: the names and the strings each give at most a byte
-  // for every two they read, and a terminator.
-  out.resize(kEvtFixedPart + 2 * end + sid_length + data_length + 16);
+  // The strings end where a part behind them begins: the SID, or the data, whose offset
+  // marks the end of the strings even when the record holds no data.
+  size_t strings_end = end;
+  auto part_behind = [&](uint64_t from, uint64_t part_length) {
+    if (string_pos >= from && string_pos < from + part_length) {
+      strings_end = string_pos;
+    } else if (from >= string_pos && from < strings_end) {
+      strings_end = static_cast<size_t>(from);
+    }
+  };
+  if (sid_length > 0) part_behind(sid_from, sid_length);
+  if (inside(data_from, 0, end)) part_behind(data_from, data_length);
+  if (!inside(string_pos, 0, end)) string_pos = strings_end;
+  // Room for the most it can take: each name a byte for each of its characters and a
+  // terminator; the strings at most a byte for every two of theirs, and a terminator each.
+  size_t pos = kEvtFixedPart;
+  size_t names = measure_string(evt, pos, end) + 1;
+  names += measure_string(evt, pos, end) + 1;
+  size_t strings = (string_pos < strings_end ? (strings_end - string_pos) / 2 : 0) + declared;
+  try {
+    // Padding: up to 7 bytes after the names, 3 after the data.
+    out.resize(kEvtFixedPart + names + 7 + sid_length + strings + data_length + 3 + 4);
+  } catch (const std::bad_alloc&) {
+    out = {};
+    return;
+  }
   uint8_t* base = out.data();
   std::memcpy(base, evt, kEvtFixedPart);
   uint8_t* w = base + kEvtFixedPart;
 
-  size_t pos = kEvtFixedPart;
+  pos = kEvtFixedPart;
   w = take_string(evt, pos, end, w);  // source name
   w = take_string(evt, pos, end, w);  // computer name
   // What follows the names starts on a multiple of 8, as Windows Vista and later lay it out.
@@ -227,9 +379,12 @@ void ansi_record(const uint8_t* evt, size_t length, std::vector<uint8_t>& out) {
   w += sid_length;
 
   uint32_t string_offset = static_cast<uint32_t>(w - base);
-  if (inside(string_pos, 0, end)) {
-    for (uint16_t i = 0; i < declared && string_pos < end; ++i)
-      w = take_string(evt, string_pos, end, w);
+  for (uint16_t i = 0; i < declared; ++i) {
+    if (string_pos < strings_end) {
+      w = take_string(evt, string_pos, strings_end, w);
+    } else {
+      *w++ = 0;
+    }
   }
 
   uint32_t data_offset = static_cast<uint32_t>(w - base);
@@ -283,50 +438,71 @@ std::vector<uint8_t> write_evt(const std::vector<const std::vector<uint8_t>*>& r
   return out;
 }
 
-bool parse_evt(std::vector<uint8_t> bytes, EvtContents* out) {
+DWORD read_evt(int fd, uint64_t size, EvtContents* out) {
   out->records.clear();
-  out->bytes = std::move(bytes);
-  out->file_size = out->bytes.size();
-  const uint8_t* file = out->bytes.data();
-  size_t size = out->file_size;
-  if (size < kEvtHeaderSize + kEvtEofSize || size > UINT32_MAX) return false;
-  if (get32(file) != kEvtHeaderSize || get32(file + 4) != kEvtSignature || get32(file + 8) != 1 ||
-      get32(file + 44) != kEvtHeaderSize)
-    return false;
+  out->bytes.clear();
+  out->file_size = 0;
+  if (size < kEvtHeaderSize + kEvtEofSize || size > kEvtMaxFile) return ERROR_EVENTLOG_FILE_CORRUPT;
+  try {
+    FileRing ring(fd, size);
+    const uint8_t* header = ring.at(0, kEvtHeaderSize);
+    if (header == nullptr || get32(header) != kEvtHeaderSize ||
+        get32(header + 4) != kEvtSignature || get32(header + 8) != 1 ||
+        get32(header + 44) != kEvtHeaderSize)
+      return ERROR_EVENTLOG_FILE_CORRUPT;
+    uint32_t header_eof = get32(header + 20);
+    uint64_t eof = 0;
+    if (!find_eof(ring, header_eof, &eof)) return ERROR_EVENTLOG_FILE_CORRUPT;
+    uint8_t scratch[kEvtEofSize];
+    const uint8_t* eof_record = ring.ring_at(eof, kEvtEofSize, scratch);
+    if (eof_record == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
+    uint32_t oldest_offset = get32(eof_record + 20);
+    if (!ring.holds(oldest_offset)) return ERROR_EVENTLOG_FILE_CORRUPT;
 
-  Ring ring(file, size);
-  size_t eof = 0;
-  if (!find_eof(ring, get32(file + 20), &eof)) return false;
-  uint32_t oldest_offset = ring.dword(eof, 20);
-  if (!ring.holds(oldest_offset)) return false;
+    // From the oldest record to the end-of-file record, each record whole and in the
+    // space that is left.
+    uint64_t pos = oldest_offset;
+    uint64_t walked = 0;
+    uint64_t room = ring.span() - kEvtEofSize;
+    uint32_t split = 0;  // the length of the record that the end of the file splits, if any
+    while (pos != eof) {
+      const uint8_t* p = ring.ring_at(pos, 12, scratch);
+      if (p == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
+      uint32_t length = get32(p);
+      if (length < kEvtMinRecord || length > room - walked || get32(p + 4) != kEvtSignature)
+        return ERROR_EVENTLOG_FILE_CORRUPT;
+      EvtContents::Slot slot;
+      slot.offset = static_cast<size_t>(pos);
+      slot.length = length;
+      slot.number = get32(p + kRecordNumber);
+      const uint8_t* closing = ring.ring_at(ring.advance(pos, length - 4), 4, scratch);
+      if (closing == nullptr || get32(closing) != length) return ERROR_EVENTLOG_FILE_CORRUPT;
+      if (pos + length > size) split = length;
+      out->records.push_back(slot);
+      walked += length;
+      pos = ring.advance(pos, length);
+    }
 
-  // From the oldest record to the end-of-file record, each record whole and in the space
-  // that is left.
-  size_t pos = oldest_offset;
-  size_t walked = 0;
-  size_t room = ring.span() - kEvtEofSize;
-  while (pos != eof) {
-    uint32_t length = ring.dword(pos, 0);
-    if (length < kEvtMinRecord || length > room - walked) return false;
-    if (ring.dword(pos, 4) != kEvtSignature || ring.dword(pos, length - 4) != length) return false;
-    EvtContents::Slot slot;
-    slot.offset = pos;
-    slot.length = length;
-    slot.number = ring.dword(pos, kRecordNumber);
-    out->records.push_back(slot);
-    walked += length;
-    pos = ring.advance(pos, length);
+    // The file whole, and the record split by its end copied whole behind it.
+    out->bytes.resize(static_cast<size_t>(size) + split);
+    if (!read_exactly(fd, 0, out->bytes.data(), static_cast<size_t>(size))) {
+      out->records.clear();
+      out->bytes.clear();
+      return ERROR_EVENTLOG_FILE_CORRUPT;
+    }
+    out->file_size = static_cast<size_t>(size);
+    for (EvtContents::Slot& slot : out->records) {
+      if (slot.offset + slot.length <= size) continue;
+      Ring(out->bytes.data(), static_cast<size_t>(size))
+          .copy(slot.offset, slot.length, out->bytes.data() + size);
+      slot.offset = static_cast<size_t>(size);
+    }
+    return ERROR_SUCCESS;
+  } catch (const std::bad_alloc&) {
+    out->records = {};
+    out->bytes = {};
+    return ERROR_NOT_ENOUGH_MEMORY;
   }
-  // Records split by the end of the file, copied whole behind it. The file's bytes move
-  // when they grow: the ring is not used after this.
-  for (EvtContents::Slot& slot : out->records) {
-    if (slot.offset + slot.length <= size) continue;
-    size_t at = out->bytes.size();
-    out->bytes.resize(at + slot.length);
-    Ring(out->bytes.data(), size).copy(slot.offset, slot.length, out->bytes.data() + at);
-    slot.offset = at;
-  }
-  return true;
 }
 
 }  // namespace qvsim::detail
