@@ -64,15 +64,17 @@ TEST(FormatUnderTz, ZoneTakenFromTzAtLoad) {
 
 // A TZ value that is not of the POSIX form gives way to the system's zone. The simulated
 // system reports the host's zone as the C library reads it from TZ (here the zone file),
-// and the system's zone keeps daylight time from April to October.
+// with this year's rules, which the system's zone applies to every year.
 TEST(FormatUnderTz, UnparsableTzGivesTheSystemZone) {
   struct stat info;
   if (stat("/usr/share/zoneinfo/Europe/Berlin", &info) != 0) GTEST_SKIP() << "no zone files";
   const TzCase cases[] = {
       {"Europe/Berlin", "1100043200, \"%H:%M %Z\"", "\"00:33 CET\""},
       {":Europe/Berlin", "1100043200, \"%H:%M %Z\"", "\"00:33 CET\""},
-      // 1999-03-29 12:00 UTC: daylight time in Berlin, not yet in the system's period.
-      {":Europe/Berlin", "922708800, \"%H:%M %Z\"", "\"13:00 CET\""},
+      // 1999-03-29 12:00 UTC: daylight time in Berlin since the last Sunday in March.
+      {":Europe/Berlin", "922708800, \"%H:%M %Z\"", "\"14:00 CEST\""},
+      {":Europe/Berlin", "922582799, \"%H:%M %Z\"", "\"01:59 CET\""},
+      {":Europe/Berlin", "922582800, \"%H:%M %Z\"", "\"03:00 CEST\""},
       {":Europe/Berlin", "923227200, \"%H:%M %Z\"", "\"14:00 CEST\""},
   };
   for (const TzCase& c : cases) EXPECT_EQ(run(c.tz, c.call), c.expected) << c.tz << " " << c.call;
