@@ -33,6 +33,8 @@ struct FormatCase {
   const char* expected;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class Format : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(Format, GivesTheText) {
@@ -150,6 +152,8 @@ struct ZoneCase {
   const char* name;
   const char* tz;
 };
+
+void PrintTo(const ZoneCase& c, std::ostream* os) { *os << c.tz; }
 
 class ZoneAgainstTheCLibrary : public ::testing::TestWithParam<ZoneCase> {};
 

@@ -59,6 +59,8 @@ const HostCase kHosts[] = {
      "0-0 day 0 week 0 0:0:0", "0-0 day 0 week 0 0:0:0"},
 };
 
+void PrintTo(const HostCase& c, std::ostream* os) { *os << c.tz; }
+
 class HostZone : public ::testing::TestWithParam<HostCase> {
  protected:
   void TearDown() override { qvsim::reset(); }

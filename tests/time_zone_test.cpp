@@ -10,6 +10,7 @@
 namespace {
 
 struct ParseCase {
+  const char* name;
   const char* tz;
   int32_t std_offset;
   int32_t dst_offset;
@@ -41,43 +42,52 @@ std::string describe(const qv::ZoneRule& r) {
 }
 
 const ParseCase kParsed[] = {
-    {"UTC0", 0, 0, false, "UTC", "", "", ""},
-    {"CET-1", 3600, 3600, false, "CET", "", "", ""},
+    {"Utc", "UTC0", 0, 0, false, "UTC", "", "", ""},
+    {"Cet", "CET-1", 3600, 3600, false, "CET", "", "", ""},
     // No offset written: 5 hours west under the name given.
-    {"GMT", -18000, -18000, false, "GMT", "", "", ""},
+    {"NameOnly", "GMT", -18000, -18000, false, "GMT", "", "", ""},
     // No rules: first Sunday in April to last Sunday in October, 02:00.
-    {"EST5EDT", -18000, -14400, true, "EST", "EDT", "M4.1.0/7200", "M10.5.0/7200"},
-    {"CET-1CEST,M3.5.0,M10.5.0/3", 3600, 7200, true, "CET", "CEST", "M3.5.0/7200", "M10.5.0/10800"},
-    {"NZST-12NZDT-13,M9.5.0,M4.1.0/3", 43200, 46800, true, "NZST", "NZDT", "M9.5.0/7200",
-     "M4.1.0/10800"},
-    {"<+0330>-3:30<+0430>,J79/24,J263/24", 12600, 16200, true, "+0330", "+0430", "J79/86400",
-     "J263/86400"},
-    {"<-03>3<-02>,M3.5.0/-2,M10.5.0/-1", -10800, -7200, true, "-03", "-02", "M3.5.0/-7200",
-     "M10.5.0/-3600"},
-    {"AAA+1:02:03BBB-4:05:06,0/-167,365/167:59:59", -3723, 14706, true, "AAA", "BBB", "0/-601200",
-     "365/604799"},
-    {"<ABC>24<DEF>-24,J1/0:00:01,J365", -86400, 86400, true, "ABC", "DEF", "J1/1", "J365/7200"},
+    {"DefaultRules", "EST5EDT", -18000, -14400, true, "EST", "EDT", "M4.1.0/7200", "M10.5.0/7200"},
+    {"Europe", "CET-1CEST,M3.5.0,M10.5.0/3", 3600, 7200, true, "CET", "CEST", "M3.5.0/7200",
+     "M10.5.0/10800"},
+    {"Southern", "NZST-12NZDT-13,M9.5.0,M4.1.0/3", 43200, 46800, true, "NZST", "NZDT",
+     "M9.5.0/7200", "M4.1.0/10800"},
+    {"JulianAt24", "<+0330>-3:30<+0430>,J79/24,J263/24", 12600, 16200, true, "+0330", "+0430",
+     "J79/86400", "J263/86400"},
+    {"NegativeTimes", "<-03>3<-02>,M3.5.0/-2,M10.5.0/-1", -10800, -7200, true, "-03", "-02",
+     "M3.5.0/-7200", "M10.5.0/-3600"},
+    {"SecondsAndWeekLongTimes", "AAA+1:02:03BBB-4:05:06,0/-167,365/167:59:59", -3723, 14706, true,
+     "AAA", "BBB", "0/-601200", "365/604799"},
+    {"DayBothWays", "<ABC>24<DEF>-24,J1/0:00:01,J365", -86400, 86400, true, "ABC", "DEF", "J1/1",
+     "J365/7200"},
     // Quoted standard name without offset, then a daylight name.
-    {"<XYZ><UVW>", -18000, -14400, true, "XYZ", "UVW", "M4.1.0/7200", "M10.5.0/7200"},
-    {"WET0WEST,M3.5.0/1,M10.5.0", 0, 3600, true, "WET", "WEST", "M3.5.0/3600", "M10.5.0/7200"},
+    {"QuotedWithoutOffset", "<XYZ><UVW>", -18000, -14400, true, "XYZ", "UVW", "M4.1.0/7200",
+     "M10.5.0/7200"},
+    {"RuleWithoutTime", "WET0WEST,M3.5.0/1,M10.5.0", 0, 3600, true, "WET", "WEST", "M3.5.0/3600",
+     "M10.5.0/7200"},
 };
 
-TEST(PosixTz, ParsesValuesAndFillsDefaults) {
-  for (const ParseCase& c : kParsed) {
-    SCOPED_TRACE(c.tz);
-    qv::TimeZone zone;
-    ASSERT_TRUE(qv::parse_posix_tz(c.tz, &zone));
-    EXPECT_EQ(zone.std_offset, c.std_offset);
-    EXPECT_EQ(zone.dst_offset, c.dst_offset);
-    EXPECT_EQ(zone.has_daylight, c.has_daylight);
-    EXPECT_STREQ(zone.std_name, c.std_name);
-    EXPECT_STREQ(zone.dst_name, c.dst_name);
-    if (c.has_daylight) {
-      EXPECT_EQ(describe(zone.start), c.start);
-      EXPECT_EQ(describe(zone.end), c.end);
-    }
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.tz; }
+
+class PosixTzParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(PosixTzParse, FillsTheDefaults) {
+  const ParseCase& c = GetParam();
+  qv::TimeZone zone;
+  ASSERT_TRUE(qv::parse_posix_tz(c.tz, &zone));
+  EXPECT_EQ(zone.std_offset, c.std_offset);
+  EXPECT_EQ(zone.dst_offset, c.dst_offset);
+  EXPECT_EQ(zone.has_daylight, c.has_daylight);
+  EXPECT_STREQ(zone.std_name, c.std_name);
+  EXPECT_STREQ(zone.dst_name, c.dst_name);
+  if (c.has_daylight) {
+    EXPECT_EQ(describe(zone.start), c.start);
+    EXPECT_EQ(describe(zone.end), c.end);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Values, PosixTzParse, ::testing::ValuesIn(kParsed),
+                         [](const auto& named) { return std::string(named.param.name); });
 
 TEST(PosixTz, RefusesWhatIsNotThePosixForm) {
   const std::string name128(128, 'Q');
@@ -182,6 +192,11 @@ const SystemCase kSystemZones[] = {
      system_info(-60, u"CET", u"CEST", -60, {2026, 3, 0, 29, 2, 0, 0, 0},
                  {2026, 10, 0, 25, 3, 0, 0, 0}),
      TIME_ZONE_ID_STANDARD, "CET-1CEST,J88,J298/3"},
+    // Day 31 of a month of 30 is its last day.
+    {"AbsoluteDatesPastTheMonth",
+     system_info(-60, u"CET", u"CEST", -60, {2026, 4, 0, 31, 2, 0, 0, 0},
+                 {2026, 9, 0, 31, 3, 0, 0, 0}),
+     TIME_ZONE_ID_STANDARD, "CET-1CEST,J120,J273/3"},
     // 01:59:59.999 is reached at 02:00:00.
     {"Milliseconds",
      system_info(-60, u"CET", u"CEST", -60, {0, 3, 0, 5, 1, 59, 59, 999},
@@ -200,6 +215,8 @@ const SystemCase kSystemZones[] = {
     {"FailedQuery", system_info(-60, u"CET", u"CEST", -60, kMarch, kOctober), TIME_ZONE_ID_INVALID,
      "EST5EDT,M4.1.0,M10.5.0"},
 };
+
+void PrintTo(const SystemCase& c, std::ostream* os) { *os << c.name; }
 
 class SystemZone : public ::testing::TestWithParam<SystemCase> {};
 
