@@ -24,7 +24,7 @@ namespace qv {
       uint64_t{seconds} + static_cast<uint64_t>(int64_t{zone.std_offset} + kDays1968 * kDay);
   uint32_t day = static_cast<uint32_t>(standard / kDay);
   int32_t secs = static_cast<int32_t>(standard - uint64_t{day} * kDay) + shift;
-  if (secs < 0 || secs >= kDay) {  // daylight time moved it to another day
+  if (secs < 0 || secs >= kDay) [[unlikely]] {  // daylight time moved it to another day
     const uint64_t local = standard + static_cast<uint64_t>(int64_t{shift});
     day = static_cast<uint32_t>(local / kDay);
     secs = static_cast<int32_t>(local - uint64_t{day} * kDay);

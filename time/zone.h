@@ -92,7 +92,8 @@ inline bool daylight_by_years(uint32_t utc, const TimeZone& zone) {
 // The same by the instant's span, which leaves all but a few to a comparison.
 inline bool daylight_at(uint32_t utc, const TimeZone& zone) {
   const uint32_t span = zone.spans[utc >> kDaylightSpanBits];
-  if ((span & 2) != 0) return daylight_by_years(utc, zone);
+  if ((span & 2) != 0) [[unlikely]]
+    return daylight_by_years(utc, zone);
   const uint32_t within = utc & ((uint32_t{1} << kDaylightSpanBits) - 1);
   return ((span & 1) != 0) != (within >= (span >> 2));
 }
