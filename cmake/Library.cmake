@@ -1,15 +1,18 @@
 # quorvel: libquorvel.so here, quorvel.dll on Windows. The same sources for both.
+# time/, from the bottom up (each file uses only those before it): calendar.h, zone.h,
+# daylight.cpp, posix_tz.cpp, system_zone.cpp, process_zone.cpp, local_time.h,
+# expansion.cpp, format_export.cpp.
 set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
-  ${PROJECT_SOURCE_DIR}/reading/datetime_format.cpp
-  ${PROJECT_SOURCE_DIR}/reading/format_datetime.cpp
-  ${PROJECT_SOURCE_DIR}/reading/local_time.cpp
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
-  ${PROJECT_SOURCE_DIR}/reading/process_zone.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
-  ${PROJECT_SOURCE_DIR}/reading/system_zone.cpp
-  ${PROJECT_SOURCE_DIR}/reading/time_zone.cpp
   ${PROJECT_SOURCE_DIR}/resources/description.cpp
+  ${PROJECT_SOURCE_DIR}/time/daylight.cpp
+  ${PROJECT_SOURCE_DIR}/time/posix_tz.cpp
+  ${PROJECT_SOURCE_DIR}/time/system_zone.cpp
+  ${PROJECT_SOURCE_DIR}/time/process_zone.cpp
+  ${PROJECT_SOURCE_DIR}/time/expansion.cpp
+  ${PROJECT_SOURCE_DIR}/time/format_export.cpp
   ${PROJECT_SOURCE_DIR}/writing/event_key.cpp
   ${PROJECT_SOURCE_DIR}/writing/event_source.cpp)
 

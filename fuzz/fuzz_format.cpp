@@ -5,9 +5,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "reading/datetime_format.h"
-#include "reading/local_time.h"
-#include "reading/time_zone.h"
+#include "time/expansion.h"
+#include "time/local_time.h"
+#include "time/zone.h"
 
 namespace {
 
@@ -36,24 +36,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* tz = terminated_copy(data, tz_size);
   char* format = terminated_copy(data + format_start, format_size);
 
-  qv::TimeZone zone;
-  if (!qv::parse_posix_tz(tz, &zone)) zone = qv::fallback_zone();
+  // Static: a zone is too large for the stack of every run.
+  static qv::TimeZone zone;
+  if (!qv::parse_posix_tz(tz, &zone)) qv::set_fallback_zone(&zone);
   if (strlen(zone.std_name) > qv::kZoneNameMax || strlen(zone.dst_name) > qv::kZoneNameMax) abort();
 
   const qv::LocalTime t = qv::to_local_time(seconds, zone);
-  if (t.second < 0 || t.second > 59 || t.minute < 0 || t.minute > 59 || t.hour < 0 || t.hour > 23 ||
-      t.day < 1 || t.day > 31 || t.month < 0 || t.month > 11 || t.weekday < 0 || t.weekday > 6 ||
-      t.yearday < 0 || t.yearday > 365 || t.year < 69 || t.year > 206)
+  if (t.second() < 0 || t.second() > 59 || t.minute() < 0 || t.minute() > 59 || t.hour() < 0 ||
+      t.hour() > 23 || t.day_of_month() < 1 || t.day_of_month() > 31 || t.month() < 0 ||
+      t.month() > 11 || t.weekday() < 0 || t.weekday() > 6 || t.yearday() < 0 ||
+      t.yearday() > 365 || t.year() < 69 || t.year() > 206)
     abort();
 
   char result[qv::kFormatResultBytes];
-  const size_t n =
-      qv::expand_datetime_format(format, t, t.daylight ? zone.dst_name : zone.std_name, result);
+  const size_t n = qv::format_local_time(format, seconds, zone, result);
   if (n > qv::kFormatResultMax || strlen(result) != n) abort();
-  // The export's way, fields worked out as the format asks, gives the same text.
-  char asked[qv::kFormatResultBytes];
-  if (qv::format_local_time(format, seconds, zone, asked) != n || strcmp(asked, result) != 0)
-    abort();
 
   free(tz);
   free(format);

@@ -9,7 +9,7 @@
 
 #include "host/exports.h"
 #include "qvsim/timezone_control.h"
-#include "reading/time_zone.h"
+#include "time/zone.h"
 #include "xpprt/host.h"
 
 namespace {

@@ -1,4 +1,7 @@
-// GetTimeZoneInformation: the host's own zone, or one that a test has set.
+// GetTimeZoneInformation: the host's own zone, or one that a test has set. The host's zone
+// is reported as Windows reports its zones: biases in minutes west of UTC, and the rules of
+// the simulated clock's year as the month, weekday and week (5: the last) of each change,
+// with the local time in effect before it.
 #include <cstring>
 #include <ctime>
 
@@ -83,7 +86,7 @@ namespace qvsim {
 
 uint32_t host_time_zone(TIME_ZONE_INFORMATION* info) {
   std::memset(info, 0, sizeof *info);
-  const time_t now = std::time(nullptr);
+  const time_t now = static_cast<time_t>(qvsim::now());
   std::tm today{};
   localtime_r(&now, &today);
   std::tm jan1{};

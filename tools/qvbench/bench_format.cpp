@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "reading/datetime_format.h"
-#include "reading/time_zone.h"
+#include "time/expansion.h"
+#include "time/zone.h"
 #include "shipped_module.h"
 #include "xpprt/host.h"
 

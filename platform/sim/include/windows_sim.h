@@ -119,6 +119,7 @@ typedef struct _TIME_ZONE_INFORMATION {
 #define ERROR_INVALID_NAME 123L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_MORE_DATA 234L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_NOACCESS 998L
@@ -193,7 +194,7 @@ typedef struct _TIME_ZONE_INFORMATION {
 #define TIME_ZONE_ID_STANDARD 1
 #define TIME_ZONE_ID_DAYLIGHT 2
 
-// kernel32: errors, messages, heap, time zone.
+// kernel32: errors, messages, heap, time zone, environment.
 WINBASEAPI DWORD WINAPI GetLastError(void);
 WINBASEAPI void WINAPI SetLastError(DWORD dwErrCode);
 WINBASEAPI DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId,
@@ -205,6 +206,7 @@ WINBASEAPI LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, 
 WINBASEAPI BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 WINBASEAPI DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInformation);
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
+WINBASEAPI DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
 
 // kernel32: code pages.
 #define CP_ACP 0

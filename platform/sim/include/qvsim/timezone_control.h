@@ -1,8 +1,11 @@
 // Controls of the simulated system time-zone setting (GetTimeZoneInformation).
 //
 // By default the simulated system reports the host's own zone, as the C library sees it
-// (TZ or /etc/localtime): its standard and daylight offsets and names, and the daylight
-// period of the current year. reset() returns to that.
+// (TZ or /etc/localtime): its standard and daylight offsets and names, and the rules of its
+// daylight time in the year of the simulated clock, in the fields Windows fills: Bias and
+// DaylightBias, DaylightDate and StandardDate in their day-in-month form (wYear 0, wDay 5
+// for the last such weekday), StandardBias 0; a zone without daylight time has no dates
+// and the query gives TIME_ZONE_ID_UNKNOWN. reset() returns to that.
 #ifndef QUORVEL_SIM_TIMEZONE_CONTROL_H
 #define QUORVEL_SIM_TIMEZONE_CONTROL_H
 

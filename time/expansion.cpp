@@ -3,13 +3,14 @@
 // Each conversion is written straight into the result while at least kRoom bytes are left
 // (no conversion but %Z needs more); nearer the limit it is written aside and as much of it
 // copied as fits, so that the result is always the first 126 characters of the expansion.
-#include "reading/datetime_format.h"
-
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
-#include "reading/local_time_table.h"
+#include "time/calendar.h"
+#include "time/expansion.h"
+#include "time/local_time.h"
+#include "time/zone.h"
 
 namespace qv {
 namespace {
@@ -97,8 +98,7 @@ constexpr DigitPairs kPairs;
 }
 
 // hh:mm:ss
-template <typename Time>
-[[gnu::always_inline]] inline char* clock(char* p, int32_t hour, const Time& t) {
+[[gnu::always_inline]] inline char* clock(char* p, int32_t hour, const LocalTime& t) {
   p = two(p, hour);
   *p++ = ':';
   p = two(p, t.minute());
@@ -107,8 +107,7 @@ template <typename Time>
 }
 
 // "Tue Nov 09": %a %b %d
-template <typename Time>
-[[gnu::always_inline]] inline char* day_month(char* p, const Time& t) {
+[[gnu::always_inline]] inline char* day_month(char* p, const LocalTime& t) {
   p = name(p, kShortDays, 7, t.weekday());
   *p++ = ' ';
   p = name(p, kShortMonths, 12, t.month());
@@ -124,9 +123,9 @@ template <typename Time>
 
 // One conversion letter: at most kRoom bytes written, but for %Z and %z, which give the
 // zone's name up to `end` (nothing where the caller takes them itself).
-template <bool kWithZone, typename Time>
-[[gnu::always_inline]] inline char* convert(char* p, char letter, const Time& t, const char* end,
-                                            const char* zone_name) {
+template <bool kWithZone>
+[[gnu::always_inline]] inline char* convert(char* p, char letter, const LocalTime& t,
+                                            const char* end, const char* zone_name) {
   switch (letter) {
     case 'Z':
     case 'z':
@@ -206,8 +205,7 @@ template <bool kWithZone, typename Time>
 }
 
 // The same written aside, and as much of it copied as the room left takes; not for %Z, %z.
-template <typename Time>
-[[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const Time& t) {
+[[gnu::noinline]] char* convert_near_end(char* p, size_t room, char letter, const LocalTime& t) {
   char aside[kRoom];
   const size_t n = static_cast<size_t>(convert<false>(aside, letter, t, nullptr, nullptr) - aside);
   memcpy(p, aside, n < room ? n : room);
@@ -215,8 +213,7 @@ template <typename Time>
 }
 
 // The rest of the format near the limit, each step measured against the room left.
-template <typename Time>
-[[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const Time& time,
+[[gnu::noinline]] char* expand_near_end(const char* f, char* p, char* end, const LocalTime& time,
                                         const char* zone_name) {
   while (*f != '\0' && p < end) {
     if (*f != '%') {
@@ -235,9 +232,8 @@ template <typename Time>
   return p;
 }
 
-// The expansion over a time of either kind.
-template <typename Time>
-[[gnu::always_inline]] inline size_t expand(const char* format, const Time& time,
+// The expansion over the local time.
+[[gnu::always_inline]] inline size_t expand(const char* format, const LocalTime& time,
                                             const char* zone_name,
                                             char (&result)[kFormatResultBytes]) {
   char* p = result;
@@ -264,19 +260,6 @@ template <typename Time>
   return static_cast<size_t>(p - result);
 }
 
-// The fields of a broken-down time as the conversions ask for them.
-struct BrokenDownFields {
-  const LocalTime& t;
-  int32_t second() const { return t.second; }
-  int32_t minute() const { return t.minute; }
-  int32_t hour() const { return t.hour; }
-  int32_t day_of_month() const { return t.day; }
-  int32_t month() const { return t.month; }
-  int32_t year() const { return t.year; }
-  int32_t weekday() const { return t.weekday; }
-  int32_t yearday() const { return t.yearday; }
-};
-
 // The zone's name for the time: by index rather than by a branch, which instants taken at
 // random would miss half the time.
 inline const char* zone_name_of(bool daylight, const TimeZone& zone) {
@@ -284,25 +267,11 @@ inline const char* zone_name_of(bool daylight, const TimeZone& zone) {
   return names[daylight ? 1 : 0];
 }
 
-[[gnu::noinline]] size_t format_generally(const char* format, uint32_t seconds,
-                                          const TimeZone& zone,
-                                          char (&result)[kFormatResultBytes]) {
-  const LocalTime time = to_local_time(seconds, zone);
-  return expand(format, BrokenDownFields{time}, zone_name_of(time.daylight != 0, zone), result);
-}
-
 }  // namespace
-
-size_t expand_datetime_format(const char* format, const LocalTime& time, const char* zone_name,
-                              char (&result)[kFormatResultBytes]) {
-  return expand(format, BrokenDownFields{time}, zone_name, result);
-}
 
 size_t format_local_time(const char* format, uint32_t seconds, const TimeZone& zone,
                          char (&result)[kFormatResultBytes]) {
-  table::TableTime time;
-  if (!table::table_time_of(seconds, zone, &time))
-    return format_generally(format, seconds, zone, result);
+  const LocalTime time = to_local_time(seconds, zone);
   return expand(format, time, zone_name_of(time.daylight, zone), result);
 }
 

@@ -1,9 +1,5 @@
 // The POSIX TZ form: std offset [dst [offset] [,start[/time],end[/time]]].
-#include "reading/time_zone.h"
-
-#include <string.h>
-
-#include "reading/local_time.h"
+#include "time/zone.h"
 
 namespace qv {
 namespace {
@@ -12,7 +8,7 @@ constexpr int32_t kHour = 3600;
 constexpr int32_t kDefaultWest = 5 * kHour;
 constexpr int32_t kDefaultRuleTime = 2 * kHour;
 constexpr int kMaxRuleHours = 167;  // a week less one hour, as POSIX systems accept
-constexpr int kMaxOffsetHours = 24;
+constexpr int kMaxOffsetHours = kMaxOffset / kHour;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -145,20 +141,13 @@ bool parse_fields(const char* text, TimeZone* zone) {
 
 bool parse_posix_tz(const char* text, TimeZone* zone) {
   if (!parse_fields(text, zone)) return false;
-  fill_daylight_years(zone);
+  set_up_daylight(zone);
   return true;
 }
 
-TimeZone fallback_zone() {
-  TimeZone zone;
-  zone.std_offset = -kDefaultWest;
-  zone.dst_offset = zone.std_offset + kHour;
-  zone.has_daylight = true;
-  set_default_rules(&zone);
-  memcpy(zone.std_name, "EST", 4);
-  memcpy(zone.dst_name, "EDT", 4);
-  fill_daylight_years(&zone);
-  return zone;
+void set_fallback_zone(TimeZone* zone) {
+  parse_fields("EST5EDT", zone);
+  set_up_daylight(zone);
 }
 
 }  // namespace qv

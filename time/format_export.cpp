@@ -1,7 +1,7 @@
 // QVFORMATDATETIME: a time stamp as local-time text in a format of the caller's.
 #include "host/exports.h"
-#include "reading/datetime_format.h"
-#include "reading/time_zone.h"
+#include "time/expansion.h"
+#include "time/zone.h"
 
 namespace {
 
