@@ -75,6 +75,10 @@ bool remove_handle(HANDLE handle, HandleKind kind);
 // The log whose key holds the source's key in the registry; "Application" when none does.
 std::string log_of_source(const std::string& source);
 
+// Answers a ReadEventLogA call with the bytes queued by deliver_next_read: true, with the
+// call's result in *result, when one was queued.
+bool take_given_read(LPVOID buffer, DWORD size, DWORD* read, DWORD* needed, BOOL* result);
+
 }  // namespace qvsim::detail
 
 #endif
