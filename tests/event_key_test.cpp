@@ -193,30 +193,40 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
   }
 }
 
+// A longer path is refused whole, never cut: no key, and 206 as the last error.
 TEST_F(EventKeyTest, MessageFilePathOfUpTo259CharactersIsStoredWhole) {
   struct Case {
     size_t given;
-    size_t stored;
+    double created;
   };
-  for (Case c : {Case{259, 259}, Case{260, 259}, Case{300, 259}, Case{1, 1}}) {
+  for (Case c : {Case{259, 0}, Case{1, 0}, Case{260, ERROR_FILENAME_EXCED_RANGE},
+                 Case{300, ERROR_FILENAME_EXCED_RANGE}}) {
     SCOPED_TRACE(c.given);
+    qvsim::reset();
     std::string path(c.given, 'p');
     path.back() = 'z';
-    ASSERT_EQ(create("QvApp", path), 0);
+    ASSERT_EQ(create("QvApp", path), c.created);
+    if (c.created != 0) {
+      EXPECT_FALSE(source_key("QvApp").exists);
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+      continue;
+    }
     std::optional<qvsim::RegistryValueView> file = value(source_key("QvApp"), "EventMessageFile");
     ASSERT_TRUE(file.has_value());
-    EXPECT_EQ(file->data.size(), c.stored + 1);
-    EXPECT_EQ(file->data, sz(path.substr(0, c.stored)));
+    EXPECT_EQ(file->data.size(), c.given + 1);
+    EXPECT_EQ(file->data, sz(path));
   }
 }
 
 TEST_F(EventKeyTest, LongSourceNamesReachTheRegistryWhole) {
   struct Case {
     size_t chars;    // as given
-    double created;  // the registry refuses names over 255 characters
+    double created;  // the registry refuses names over 255 characters, the library
+                     // those over 259
   };
   for (Case c : {Case{204, 0}, Case{205, 0}, Case{255, 0}, Case{256, ERROR_INVALID_PARAMETER},
-                 Case{259, ERROR_INVALID_PARAMETER}, Case{300, ERROR_INVALID_PARAMETER}}) {
+                 Case{259, ERROR_INVALID_PARAMETER}, Case{260, ERROR_FILENAME_EXCED_RANGE},
+                 Case{300, ERROR_FILENAME_EXCED_RANGE}}) {
     SCOPED_TRACE(c.chars);
     qvsim::reset();
     std::string source(c.chars, 's');
