@@ -177,16 +177,19 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
   struct Case {
     const char* what;
     bool existed;
-    int failures;  // of the two writes, from the first
+    int failures;  // of the two writes
+    int first;     // the first write that fails: 0 or 1
   };
-  for (Case c : {Case{"new key, first write", false, 1}, Case{"new key, both writes", false, 2},
-                 Case{"existing key, first write", true, 1}}) {
+  for (Case c :
+       {Case{"new key, first write", false, 1, 0}, Case{"new key, both writes", false, 2, 0},
+        Case{"new key, second write", false, 1, 1}, Case{"existing key, first write", true, 1, 0},
+        Case{"existing key, second write", true, 1, 1}}) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
     if (c.existed) {
       ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
     }
-    qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures);
+    qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures, c.first);
     EXPECT_EQ(create("QvApp", "C:\\new.dll"), ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(check("QvApp"), c.existed ? 0 : ERR_KEY_FAILED);
     EXPECT_EQ(qvsim::open_registry_keys(), 0);
