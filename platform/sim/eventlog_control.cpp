@@ -20,14 +20,20 @@ std::deque<GivenRead>& given_reads() {
   return queue;
 }
 
-[[maybe_unused]] const bool registered = on_reset([] { given_reads().clear(); });
+[[maybe_unused]] const bool registered = on_reset([] {
+  given_reads().clear();
+  given_reads_queued = 0;
+});
 
 }  // namespace
+
+size_t given_reads_queued = 0;
 
 bool take_given_read(LPVOID buffer, DWORD size, DWORD* read, DWORD* needed, BOOL* result) {
   if (given_reads().empty()) return false;
   GivenRead given = std::move(given_reads().front());
   given_reads().pop_front();
+  given_reads_queued = given_reads().size();
   *read = 0;
   *needed = 0;
   if (buffer == nullptr || size < given.bytes.size()) {
@@ -48,6 +54,7 @@ namespace qvsim {
 void deliver_next_read(std::vector<uint8_t> bytes, uint32_t needed) {
   std::lock_guard<std::recursive_mutex> guard(lock());
   given_reads().push_back(GivenRead{std::move(bytes), needed});
+  given_reads_queued = given_reads().size();
 }
 
 bool set_log_max_size(const std::string& name, uint32_t bytes) {
