@@ -33,10 +33,24 @@ inline HANDLE handle_or_refuse(XppParamList pl) {
   return handle;
 }
 
+// Only the low 16 bits of a type word carry the type.
+inline bool is_character(XppUlong type) { return (type & 0xFFFFu & XPP_CHARACTER_MASK) != 0; }
+inline bool is_by_reference(XppUlong type) { return (type & 0xFFFFu & XPP_REFERENCE) != 0; }
+
+// What fetch_name gives for a name longer than its buffer holds.
+constexpr XppUlong kNameTooLong = 0xFFFFFFFFu;
+
 // Clears the buffer and fetches a character parameter into it. Returns the number of
-// characters fetched: 0 for an absent, empty or non-character parameter.
+// characters fetched: 0 for an absent, empty or non-character parameter. A name of more
+// than MAX_NAME_BYTES - 1 characters is not fetched at all (a cut name would name something
+// else): the result is kNameTooLong, the buffer stays empty, and the thread's last error is
+// ERROR_FILENAME_EXCED_RANGE, as Windows answers for such a path.
 inline XppUlong fetch_name(XppParamList pl, XppUlong index, char (&buffer)[MAX_NAME_BYTES]) {
   memset(buffer, 0, sizeof buffer);
+  if (is_character(_partype(pl, index)) && _parclen(pl, index) > MAX_NAME_BYTES - 1) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return kNameTooLong;
+  }
   return _parc(buffer, sizeof buffer, pl, index);
 }
 
@@ -48,21 +62,26 @@ inline const char* optional_name(const char* buffer, XppUlong count) {
 typedef HANDLE(WINAPI* NameOpener)(LPCSTR server, LPCSTR name);
 
 // The openers' frame: server name (optional) and a name or path (required), then the
-// opener's handle as the result (0 when Windows refused).
+// opener's handle as the result (0 when Windows refused, or for a name too long).
 inline void open_by_name(XppParamList pl, NameOpener opener) {
   char server[MAX_NAME_BYTES];
   char name[MAX_NAME_BYTES];
   XppUlong server_count = fetch_name(pl, 1, server);
-  if (fetch_name(pl, 2, name) == 0) {
+  if (server_count == kNameTooLong) {
+    _retnl(pl, 0);
+    return;
+  }
+  XppUlong name_count = fetch_name(pl, 2, name);
+  if (name_count == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
+    return;
+  }
+  if (name_count == kNameTooLong) {
+    _retnl(pl, 0);
     return;
   }
   _retnl(pl, number_from_handle(opener(optional_name(server, server_count), name)));
 }
-
-// Only the low 16 bits of a type word carry the type.
-inline bool is_character(XppUlong type) { return (type & 0xFFFFu & XPP_CHARACTER_MASK) != 0; }
-inline bool is_by_reference(XppUlong type) { return (type & 0xFFFFu & XPP_REFERENCE) != 0; }
 
 // Zero-filled blocks of the process heap, freed within the call that took them.
 inline void* heap_alloc_zeroed(SIZE_T size) {

@@ -34,11 +34,12 @@ QV_EXPORT QVBACKUPEVENTLOG(XppParamList pl) {
   HANDLE handle = qv::handle_or_refuse(pl);
   if (handle == nullptr) return;
   char path[MAX_NAME_BYTES];
-  if (qv::fetch_name(pl, 2, path) == 0) {
+  XppUlong count = qv::fetch_name(pl, 2, path);
+  if (count == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
     return;
   }
-  _retl(pl, BackupEventLogA(handle, path));
+  _retl(pl, count != qv::kNameTooLong && BackupEventLogA(handle, path));
 }
 
 QV_EXPORT QVCLEAREVENTLOG(XppParamList pl) {
@@ -46,7 +47,7 @@ QV_EXPORT QVCLEAREVENTLOG(XppParamList pl) {
   if (handle == nullptr) return;
   char path[MAX_NAME_BYTES];
   XppUlong count = qv::fetch_name(pl, 2, path);
-  _retl(pl, ClearEventLogA(handle, qv::optional_name(path, count)));
+  _retl(pl, count != qv::kNameTooLong && ClearEventLogA(handle, qv::optional_name(path, count)));
 }
 
 QV_EXPORT QVQUERYLOGENTRYNUM(XppParamList pl) { query_log(pl, GetNumberOfEventLogRecords); }

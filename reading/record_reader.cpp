@@ -60,10 +60,17 @@ void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, D
   _conArrayPut(array, work, element, 0);
 }
 
-// The insertion strings, walked inside the record as delivered: the bytes from its string
-// offset up to its closing length. A damaged record whose strings run past that is cut
-// there: a string without its terminator ends at the record's end, and the strings beyond
-// it are empty.
+// Where the part at `offset` (of `length` bytes) cuts strings that start at `start` and
+// run up to `end`: its offset when it begins among them, else `end`.
+DWORD part_cut(DWORD offset, DWORD length, DWORD start, DWORD end) {
+  return length > 0 && offset >= start && offset < end ? offset : end;
+}
+
+// The insertion strings, walked inside the record as delivered: from the string offset up to
+// where the next part begins (the user SID or the data when they follow the strings, else
+// the closing length). A damaged record whose strings run past that is cut there: a string
+// without its terminator ends at the cut, and the strings beyond it are empty; a string
+// offset outside the record, or inside its fixed part, gives empty strings.
 void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECORD& fields,
                  BYTE* buffer, DWORD size, DWORD delivered) {
   DWORD end = fields.Length;
@@ -73,6 +80,8 @@ void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECO
   // terminator of a cut string.
   end = end >= kFixedPart + 4 ? end - 4 : kFixedPart;
   DWORD pos = fields.StringOffset >= kFixedPart ? fields.StringOffset : end;
+  end = part_cut(fields.UserSidOffset, fields.UserSidLength, pos, end);
+  end = part_cut(fields.DataOffset, fields.DataLength, pos, end);
   for (XppUlong i = 1; i <= fields.NumStrings; ++i) {
     if (pos >= end) {
       _conPutC(work, "");

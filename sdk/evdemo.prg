@@ -17,7 +17,8 @@
 PROCEDURE Main
    LOCAL nSource, nLog, aRec, nError, nCount := 0, nShown := 0, cError := ""
 
-   // Write one event.
+   // Write one event. 0 is a failed open; any other number is a handle, which
+   // may be negative, so a handle is never tested for > 0.
    nSource := QVREGEVENTSOURCE("", "QuorvelDemo")
    IF nSource == 0
       ? "QVREGEVENTSOURCE failed:", QVEVENTGETLASTERROR(@cError), cError

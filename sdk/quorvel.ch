@@ -11,7 +11,9 @@
 #define _QUORVEL_CH
 
 // Status codes: the numeric result of a refused or failed call. They are
-// always negative; a handle is positive, and 0 is a failed open.
+// always negative. From the functions that open something, 0 is a failed open
+// and any other number is a handle, possibly a negative one: test for 0 (or
+// for exactly ERR_MISSING_FIRST and ERR_MISSING_SECOND), never for > 0.
 #define ERR_MISSING_FIRST          -1000   // handle 0, or no source name
 #define ERR_MISSING_SECOND         -1001   // no name or file path
 #define ERR_MISSING_TEXT           -1003   // the message text is not a string

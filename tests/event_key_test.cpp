@@ -177,46 +177,59 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
   struct Case {
     const char* what;
     bool existed;
-    int failures;  // of the two writes, from the first
+    int failures;  // of the two writes
+    int first;     // the first write that fails: 0 or 1
   };
-  for (Case c : {Case{"new key, first write", false, 1}, Case{"new key, both writes", false, 2},
-                 Case{"existing key, first write", true, 1}}) {
+  for (Case c :
+       {Case{"new key, first write", false, 1, 0}, Case{"new key, both writes", false, 2, 0},
+        Case{"new key, second write", false, 1, 1}, Case{"existing key, first write", true, 1, 0},
+        Case{"existing key, second write", true, 1, 1}}) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
     if (c.existed) {
       ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
     }
-    qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures);
+    qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures, c.first);
     EXPECT_EQ(create("QvApp", "C:\\new.dll"), ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(check("QvApp"), c.existed ? 0 : ERR_KEY_FAILED);
     EXPECT_EQ(qvsim::open_registry_keys(), 0);
   }
 }
 
+// A longer path is refused whole, never cut: no key, and 206 as the last error.
 TEST_F(EventKeyTest, MessageFilePathOfUpTo259CharactersIsStoredWhole) {
   struct Case {
     size_t given;
-    size_t stored;
+    double created;
   };
-  for (Case c : {Case{259, 259}, Case{260, 259}, Case{300, 259}, Case{1, 1}}) {
+  for (Case c : {Case{259, 0}, Case{1, 0}, Case{260, ERROR_FILENAME_EXCED_RANGE},
+                 Case{300, ERROR_FILENAME_EXCED_RANGE}}) {
     SCOPED_TRACE(c.given);
+    qvsim::reset();
     std::string path(c.given, 'p');
     path.back() = 'z';
-    ASSERT_EQ(create("QvApp", path), 0);
+    ASSERT_EQ(create("QvApp", path), c.created);
+    if (c.created != 0) {
+      EXPECT_FALSE(source_key("QvApp").exists);
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+      continue;
+    }
     std::optional<qvsim::RegistryValueView> file = value(source_key("QvApp"), "EventMessageFile");
     ASSERT_TRUE(file.has_value());
-    EXPECT_EQ(file->data.size(), c.stored + 1);
-    EXPECT_EQ(file->data, sz(path.substr(0, c.stored)));
+    EXPECT_EQ(file->data.size(), c.given + 1);
+    EXPECT_EQ(file->data, sz(path));
   }
 }
 
 TEST_F(EventKeyTest, LongSourceNamesReachTheRegistryWhole) {
   struct Case {
     size_t chars;    // as given
-    double created;  // the registry refuses names over 255 characters
+    double created;  // the registry refuses names over 255 characters, the library
+                     // those over 259
   };
   for (Case c : {Case{204, 0}, Case{205, 0}, Case{255, 0}, Case{256, ERROR_INVALID_PARAMETER},
-                 Case{259, ERROR_INVALID_PARAMETER}, Case{300, ERROR_INVALID_PARAMETER}}) {
+                 Case{259, ERROR_INVALID_PARAMETER}, Case{260, ERROR_FILENAME_EXCED_RANGE},
+                 Case{300, ERROR_FILENAME_EXCED_RANGE}}) {
     SCOPED_TRACE(c.chars);
     qvsim::reset();
     std::string source(c.chars, 's');

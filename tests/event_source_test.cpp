@@ -110,17 +110,23 @@ TEST_F(EventSourceTest, CarriesTheUsersSid) {
 
 TEST_F(EventSourceTest, WithoutAUserOrSidTheEventHasNoSid) {
   Value h = register_source();
-  const char* failing[] = {"GetUserNameA", "LookupAccountNameA"};
-  for (const char* service : failing) {
-    qvsim::fail_next(service, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true)) << service;
-    EXPECT_TRUE(records().back().sid.empty()) << service;
+  struct Failing {
+    const char* service;
+    int skip;  // calls that go through first
+  };
+  // The user, the probe of the SID's size, the SID itself.
+  for (Failing f : {Failing{"GetUserNameA", 0}, Failing{"LookupAccountNameA", 0},
+                    Failing{"LookupAccountNameA", 1}}) {
+    SCOPED_TRACE(std::string(f.service) + " after " + std::to_string(f.skip));
+    qvsim::fail_next(f.service, ERROR_ACCESS_DENIED, 1, f.skip);
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
+    EXPECT_TRUE(records().back().sid.empty());
   }
   // The SID buffer cannot be had: no second lookup, the event is still written.
   qvsim::fail_next("HeapAlloc", 0);
   EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
   EXPECT_TRUE(records().back().sid.empty());
-  EXPECT_EQ(records().size(), 3u);
+  EXPECT_EQ(records().size(), 4u);
 }
 
 TEST_F(EventSourceTest, NoTextBufferMeansNoEventAndNotEnoughMemory) {

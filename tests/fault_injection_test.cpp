@@ -156,6 +156,33 @@ TEST_F(FaultInjectionTest, ReadBuffersThatCannotBeHadGiveReadFailed) {
   }
 }
 
+// Freeing the read's buffer may change the thread's last error; the caller still learns
+// why the read failed.
+TEST_F(FaultInjectionTest, FreeingTheBufferKeepsTheReadsError) {
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {"first read", [] { qvsim::fail_read_call(0, ERROR_EVENTLOG_FILE_CORRUPT); },
+       ERROR_EVENTLOG_FILE_CORRUPT},
+      {"second read", [] { qvsim::fail_read_call(1, ERROR_EVENTLOG_FILE_CHANGED); },
+       ERROR_EVENTLOG_FILE_CHANGED},
+      {"enlargement", [] { qvsim::fail_next("HeapReAlloc", 0); }, ERROR_NOT_ENOUGH_MEMORY},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Value h = log();
+    c.arrange();
+    qvsim::fail_next("HeapFree", ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(run(QVREADEVENTLOG, {h, N(5)}), N(ERR_READ_FAILED));
+    EXPECT_EQ(GetLastError(), c.error);
+    EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, nullptr)) << "the read freed nothing";
+    run(QVCLOSEEVENTLOG, {h});
+  }
+}
+
 TEST_F(FaultInjectionTest, SecondReadFailingIsNotRetried) {
   Value h = log();
   // The second read reports 122 again: the buffer is never grown a second time.

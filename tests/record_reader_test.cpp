@@ -1,4 +1,6 @@
 // QVREADEVENTLOG: the record array, the two reads, and every way the read can fail.
+#include <cstring>
+
 #include "eventlog_fixture.h"
 
 namespace {
@@ -164,5 +166,105 @@ TEST_F(RecordReader, DamagedRecordIsCutAtItsEnd) {
     EXPECT_EQ(strings_of(r), expected);
   }
 }
+
+// A record as Windows delivers it: the fixed part, `body` from offset 56 on, the closing
+// length. The first read of a record longer than the 56-byte buffer fails with 122.
+struct RecordBytes {
+  uint16_t num_strings = 1;
+  uint32_t string_offset = 56;
+  std::string body;
+  uint32_t sid_length = 0, sid_offset = 0, data_length = 0, data_offset = 0;
+};
+
+std::vector<uint8_t> bytes_of(const RecordBytes& r) {
+  EVENTLOGRECORD fixed = {};
+  fixed.Length = static_cast<DWORD>(sizeof fixed + r.body.size() + 4);
+  fixed.Reserved = 0x654C664C;  // "LfLe"
+  fixed.RecordNumber = 1;
+  fixed.EventType = 4;
+  fixed.NumStrings = r.num_strings;
+  fixed.StringOffset = r.string_offset;
+  fixed.UserSidLength = r.sid_length;
+  fixed.UserSidOffset = r.sid_offset;
+  fixed.DataLength = r.data_length;
+  fixed.DataOffset = r.data_offset;
+  std::vector<uint8_t> bytes(fixed.Length);
+  std::memcpy(bytes.data(), &fixed, sizeof fixed);
+  std::memcpy(bytes.data() + sizeof fixed, r.body.data(), r.body.size());
+  std::memcpy(bytes.data() + fixed.Length - 4, &fixed.Length, 4);
+  return bytes;
+}
+
+struct Delivery {
+  std::vector<uint8_t> bytes;
+  uint32_t needed;  // reported when the buffer is too small for them
+};
+
+// Reads as they are answered, and the strings of the record read.
+struct DamagedRecord {
+  std::string name;
+  std::vector<Delivery> reads;
+  std::vector<std::string> strings;
+};
+
+void PrintTo(const DamagedRecord& c, std::ostream* os) { *os << c.name; }
+
+// Just the fixed part of a record without strings.
+std::vector<uint8_t> fixed_part_only() {
+  std::vector<uint8_t> bytes = bytes_of({0, 56, ""});
+  bytes.resize(sizeof(EVENTLOGRECORD));
+  return bytes;
+}
+
+// The record's first read learns its size, the second delivers it.
+std::vector<Delivery> twice(const RecordBytes& r) {
+  std::vector<uint8_t> bytes = bytes_of(r);
+  uint32_t size = static_cast<uint32_t>(bytes.size());
+  return {{bytes, size}, {bytes, size}};
+}
+
+class DamagedRecords : public EventLogTest, public ::testing::WithParamInterface<DamagedRecord> {};
+
+TEST_P(DamagedRecords, ReadWithinTheirParts) {
+  const DamagedRecord& c = GetParam();
+  double h = open("Application");
+  for (const Delivery& d : c.reads) qvsim::deliver_next_read(d.bytes, d.needed);
+  Value r = read(h, kSeekForwards, 1);
+  ASSERT_TRUE(r.is_array()) << xpp::to_literal(r);
+  std::vector<Value> expected;
+  for (const std::string& text : c.strings) expected.push_back(Value::str(text));
+  EXPECT_EQ(xpp::to_literal(Value::array(strings_of(r))), xpp::to_literal(Value::array(expected)));
+}
+
+std::string case_name(const ::testing::TestParamInfo<DamagedRecord>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordReader, DamagedRecords,
+    ::testing::Values(
+        // Windows asking for less than the fixed part: the buffer still holds the fixed part.
+        DamagedRecord{
+            "NeededBelowTheFixedPart",
+            {{bytes_of({1, 56, std::string("abcdefgh\0", 9)}), 8}, {fixed_part_only(), 56}},
+            {}},
+        // A string offset inside the fixed part, or beyond the record, gives empty strings.
+        DamagedRecord{"StringOffsetZero", twice({1, 0, std::string("abcd\0", 5)}), {""}},
+        DamagedRecord{"StringOffsetFour", twice({1, 4, std::string("abcd\0", 5)}), {""}},
+        DamagedRecord{
+            "StringOffsetBeyondTheRecord", twice({1, 0xFFFFFFFFu, "ABCD", 0, 0, 4, 56}), {""}},
+        // The strings end where the parts after them begin.
+        DamagedRecord{"StringsEndAtTheData",
+                      twice({2, 56, std::string("x\0ABCD", 6), 0, 0, 4, 58}),
+                      {"x", ""}},
+        DamagedRecord{
+            "StringsEndAtTheSid", twice({2, 56, std::string("x\0SSSS", 6), 4, 58}), {"x", ""}},
+        DamagedRecord{"SidBeforeTheStringsCutsNothing",
+                      twice({2, 60, std::string("SSSSa\0b\0", 8), 4, 56, 0, 56}),
+                      {"a", "b"}},
+        // A string without its terminator ends where the closing length begins.
+        DamagedRecord{"CutStringEndsAtTheClosingLength", twice({1, 56, "abc"}), {"abc"}},
+        DamagedRecord{"CutStringEndsAtTheData", twice({1, 56, "abcABCD", 0, 0, 4, 59}), {"abc"}}),
+    case_name);
 
 }  // namespace

@@ -236,8 +236,9 @@ TEST(RuntimePartype, OnlyCharacterValuesCarryTheCharacterMask) {
     Value in;
     bool character;
   } cases[] = {
-      {Value::str("a"), true}, {Value::str(""), true},        {Value::num(1), false},
-      {Value::nil(), false},   {Value::boolean(true), false}, {Value::array({}), false},
+      {Value::str("a"), true},   {Value::str(""), true}, {Value::memo("m"), true},
+      {Value::num(1), false},    {Value::nil(), false},  {Value::boolean(true), false},
+      {Value::array({}), false},
   };
   for (const Case& c : cases) {
     Value var = c.in;

@@ -30,10 +30,9 @@ struct Kind {
     return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
   }
   bool character() const { return present && arg.value.is_character(); }
-  // What _parc fetches into a 260-byte buffer.
-  size_t name_length() const {
-    return character() ? std::min<size_t>(arg.value.text.size(), MAX_NAME_BYTES - 1) : 0;
-  }
+  // A name's length, and whether it is longer than a name buffer holds.
+  size_t name_length() const { return character() ? arg.value.text.size() : 0; }
+  bool too_long() const { return name_length() > MAX_NAME_BYTES - 1; }
 };
 
 std::vector<Kind> kinds() {
@@ -48,6 +47,7 @@ std::vector<Kind> kinds() {
       {"1.5", Value::num(1.5)},
       {"empty string", Value::str("")},
       {"1 character", Value::str("x")},
+      {"memo", Value::memo("a memo")},
       {"259 characters", Value::str(std::string(259, 'a'))},
       {"260 characters", Value::str(std::string(260, 'b'))},
       {"5000 characters", Value::str(std::string(5000, 'c'))},
@@ -63,13 +63,22 @@ struct Expect {
   Is is;
   double code = 0;
   std::string text;
+  bool name_too_long = false;  // then the last error is 206
 };
 Expect code(double c) { return {Expect::Is::kCode, c, {}}; }
 Expect is(Expect::Is what) { return {what, 0, {}}; }
 Expect text(std::string t) { return {Expect::Is::kText, 0, std::move(t)}; }
+// A name too long reaches no Windows call: the failure result, with 206 as the last error.
+Expect too_long(Expect failure) {
+  failure.name_too_long = true;
+  return failure;
+}
 
 void check(const Value& got, const Expect& e, const std::string& where) {
   using Is = Expect::Is;
+  if (e.name_too_long) {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE)) << where;
+  }
   switch (e.is) {
     case Is::kCode:
       EXPECT_EQ(got, Value::num(e.code)) << where;
@@ -132,6 +141,7 @@ std::vector<Export> exports() {
          return std::vector<Value>{S(""), S("MatrixApp")};
        },
        [](size_t p, const Kind& k) {
+         if (k.too_long()) return too_long(is(Is::kZero));
          if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
          return k.name_length() > 0 ? is(Is::kHandle) : code(ERR_MISSING_SECOND);
        }},
@@ -154,6 +164,7 @@ std::vector<Export> exports() {
          return std::vector<Value>{S(""), S("Application")};
        },
        [](size_t p, const Kind& k) {
+         if (k.too_long()) return too_long(is(Is::kZero));
          if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
          // A log the service does not have opens Application.
          return k.name_length() > 0 ? is(Is::kHandle) : code(ERR_MISSING_SECOND);
@@ -163,6 +174,7 @@ std::vector<Export> exports() {
          return std::vector<Value>{S(""), S("matrix.evt")};
        },
        [](size_t p, const Kind& k) {
+         if (k.too_long()) return too_long(is(Is::kZero));
          if (p == 1) return is(Is::kZero);
          return k.name_length() > 0 ? is(Is::kZero) : code(ERR_MISSING_SECOND);
        }},
@@ -174,6 +186,7 @@ std::vector<Export> exports() {
        },
        [=](size_t p, const Kind& k) {
          if (p == 1) return handle_rule(k, is(Is::kFalse));
+         if (k.too_long()) return too_long(is(Is::kFalse));
          return k.name_length() > 0 ? is(Is::kLogical) : is(Is::kTrue);
        }},
       {"QVQUERYLOGENTRYNUM", QVQUERYLOGENTRYNUM, 2,
@@ -209,6 +222,7 @@ std::vector<Export> exports() {
        },
        [=](size_t p, const Kind& k) {
          if (p == 1) return handle_rule(k, is(Is::kFalse));
+         if (k.too_long()) return too_long(is(Is::kFalse));
          return k.name_length() > 0 ? is(Is::kLogical) : code(ERR_MISSING_SECOND);
        }},
       {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 2,
@@ -216,6 +230,7 @@ std::vector<Export> exports() {
          return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll")};
        },
        [](size_t p, const Kind& k) {
+         if (k.too_long()) return too_long(code(ERROR_FILENAME_EXCED_RANGE));
          if (p == 1) {
            if (k.name_length() == 0) return code(ERR_MISSING_FIRST);
            // The registry refuses a key name of more than 255 characters.
@@ -225,10 +240,12 @@ std::vector<Export> exports() {
        }},
       {"QVDELEVENTKEY", QVDELEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },
        [](size_t, const Kind& k) {
+         if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},
       {"QVCHECKEVENTKEY", QVCHECKEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },
        [](size_t, const Kind& k) {
+         if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},
       {"QVFORMATDATETIME", QVFORMATDATETIME, 2,

@@ -1,6 +1,7 @@
 // The event source's registry key: created with the message file and the event types the
 // source writes, tested for and deleted. The registry's own code is the outcome; nothing
-// is left as the thread's last error.
+// is left as the thread's last error, except ERROR_FILENAME_EXCED_RANGE for a name too long
+// to be passed on at all.
 #include "host/exports.h"
 #include "host/frame.h"
 
@@ -19,11 +20,13 @@ constexpr DWORD kTypesSupported =
     EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
 // The key path of the source named by parameter 1. Without a source name the call is
-// refused: the result is set to ERR_MISSING_FIRST and false is returned.
-bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes]) {
+// refused: the result is set to ERR_MISSING_FIRST and false is returned. A name too long
+// reaches no registry call either: the result is set to `too_long`.
+bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes], XppLong too_long) {
   char source[MAX_NAME_BYTES];
-  if (qv::fetch_name(pl, 1, source) == 0) {
-    _retnl(pl, ERR_MISSING_FIRST);
+  XppUlong count = qv::fetch_name(pl, 1, source);
+  if (count == 0 || count == qv::kNameTooLong) {
+    _retnl(pl, count == 0 ? ERR_MISSING_FIRST : too_long);
     return false;
   }
   // The prefix, then the source name with its terminator: the buffer holds both.
@@ -36,11 +39,11 @@ bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes]) {
 
 QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   char path[kKeyPathBytes];
-  if (!key_path_or_refuse(pl, path)) return;
+  if (!key_path_or_refuse(pl, path, ERROR_FILENAME_EXCED_RANGE)) return;
   char message_file[MAX_NAME_BYTES];
   XppUlong message_file_chars = qv::fetch_name(pl, 2, message_file);
-  if (message_file_chars == 0) {
-    _retnl(pl, ERR_MISSING_SECOND);
+  if (message_file_chars == 0 || message_file_chars == qv::kNameTooLong) {
+    _retnl(pl, message_file_chars == 0 ? ERR_MISSING_SECOND : ERROR_FILENAME_EXCED_RANGE);
     return;
   }
 
@@ -70,13 +73,13 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
 
 QV_EXPORT QVDELEVENTKEY(XppParamList pl) {
   char path[kKeyPathBytes];
-  if (!key_path_or_refuse(pl, path)) return;
+  if (!key_path_or_refuse(pl, path, ERR_KEY_FAILED)) return;
   _retnl(pl, RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 0 : ERR_KEY_FAILED);
 }
 
 QV_EXPORT QVCHECKEVENTKEY(XppParamList pl) {
   char path[kKeyPathBytes];
-  if (!key_path_or_refuse(pl, path)) return;
+  if (!key_path_or_refuse(pl, path, ERR_KEY_FAILED)) return;
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     _retnl(pl, ERR_KEY_FAILED);

@@ -7,7 +7,9 @@ namespace {
 constexpr DWORD kSidProbeBytes = 12;
 
 // The calling user's SID in a zero-filled heap block, or null when it cannot be had.
-// Only a SID that did not fit the probe buffer is looked up a second time and attached.
+// Only a SID that did not fit the probe buffer is looked up a second time, and attached
+// only when that lookup filled it: an empty block is no SID, and Windows would refuse the
+// event for it.
 PSID lookup_user_sid() {
   char user[MAX_NAME_BYTES];
   memset(user, 0, sizeof user);
@@ -26,7 +28,10 @@ PSID lookup_user_sid() {
 
   PSID sid = qv::heap_alloc_zeroed(sid_size);
   if (sid == nullptr) return nullptr;
-  LookupAccountNameA(nullptr, user, sid, &sid_size, domain, &domain_size, &use);
+  if (!LookupAccountNameA(nullptr, user, sid, &sid_size, domain, &domain_size, &use)) {
+    qv::heap_free(sid);
+    return nullptr;
+  }
   return sid;
 }
 

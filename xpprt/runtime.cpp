@@ -254,6 +254,8 @@ XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
       return word | XPP_NUMERIC;
     case Value::Type::kCharacter:
       return word | XPP_CHARACTER;
+    case Value::Type::kMemo:
+      return word | XPP_MEMO;
     case Value::Type::kLogical:
       return word | XPP_LOGICAL;
     case Value::Type::kArray:

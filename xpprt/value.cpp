@@ -51,6 +51,7 @@ bool Value::operator==(const Value& other) const {
     case Type::kNumber:
       return number == other.number;
     case Type::kCharacter:
+    case Type::kMemo:
       return text == other.text;
     case Type::kLogical:
       return logical == other.logical;
@@ -67,6 +68,7 @@ std::string to_literal(const Value& value) {
     case Value::Type::kNumber:
       return number_literal(value.number);
     case Value::Type::kCharacter:
+    case Value::Type::kMemo:
       return string_literal(value.text);
     case Value::Type::kLogical:
       return value.logical ? ".T." : ".F.";

@@ -2,9 +2,60 @@
 #include "eventlog_store.h"
 #include "qvsim/eventlog_control.h"
 
+#include <cstring>
+#include <deque>
+
 using namespace qvsim::detail;
 
+namespace qvsim::detail {
+namespace {
+
+struct GivenRead {
+  std::vector<uint8_t> bytes;
+  uint32_t needed = 0;
+};
+
+std::deque<GivenRead>& given_reads() {
+  static std::deque<GivenRead> queue;
+  return queue;
+}
+
+[[maybe_unused]] const bool registered = on_reset([] {
+  given_reads().clear();
+  given_reads_queued = 0;
+});
+
+}  // namespace
+
+size_t given_reads_queued = 0;
+
+bool take_given_read(LPVOID buffer, DWORD size, DWORD* read, DWORD* needed, BOOL* result) {
+  if (given_reads().empty()) return false;
+  GivenRead given = std::move(given_reads().front());
+  given_reads().pop_front();
+  given_reads_queued = given_reads().size();
+  *read = 0;
+  *needed = 0;
+  if (buffer == nullptr || size < given.bytes.size()) {
+    *needed = given.needed;
+    *result = fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    return true;
+  }
+  std::memcpy(buffer, given.bytes.data(), given.bytes.size());
+  *read = static_cast<DWORD>(given.bytes.size());
+  *result = TRUE;
+  return true;
+}
+
+}  // namespace qvsim::detail
+
 namespace qvsim {
+
+void deliver_next_read(std::vector<uint8_t> bytes, uint32_t needed) {
+  std::lock_guard<std::recursive_mutex> guard(lock());
+  given_reads().push_back(GivenRead{std::move(bytes), needed});
+  given_reads_queued = given_reads().size();
+}
 
 bool set_log_max_size(const std::string& name, uint32_t bytes) {
   std::lock_guard<std::recursive_mutex> guard(lock());

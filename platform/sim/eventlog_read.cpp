@@ -280,6 +280,10 @@ extern "C" BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD 
 
   if (pnBytesRead == nullptr || pnMinNumberOfBytesNeeded == nullptr)
     return fail(ERROR_INVALID_PARAMETER, FALSE);
+  BOOL given = FALSE;
+  if (given_reads_queued > 0 && take_given_read(lpBuffer, nNumberOfBytesToRead, pnBytesRead,
+                                                pnMinNumberOfBytesNeeded, &given))
+    return given;
   *pnBytesRead = 0;
   *pnMinNumberOfBytesNeeded = 0;
   bool sequential = (dwReadFlags & EVENTLOG_SEQUENTIAL_READ) != 0;

@@ -85,6 +85,12 @@ bool event_log_key(const std::string& name, std::string* spelled);
 // The name of the log whose key holds the source's key; empty when none does.
 std::string log_of_source(const std::string& source);
 
+// Answers a ReadEventLogA call with the bytes queued by deliver_next_read: true, with the
+// call's result in *result, when one was queued. given_reads_queued counts them, so that
+// a read without any looks no further.
+extern size_t given_reads_queued;
+bool take_given_read(LPVOID buffer, DWORD size, DWORD* read, DWORD* needed, BOOL* result);
+
 }  // namespace qvsim::detail
 
 #endif

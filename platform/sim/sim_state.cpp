@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
@@ -17,6 +18,7 @@ namespace {
 struct Fault {
   DWORD error = 0;
   int remaining = 0;
+  int skip = 0;  // calls that go through first
 };
 
 std::vector<std::function<void()>>& reset_hooks() {
@@ -28,6 +30,9 @@ std::map<std::string, Fault>& faults() {
   static std::map<std::string, Fault> table;
   return table;
 }
+
+// The number of entries of faults(), written with the lock held.
+std::atomic<size_t> armed_faults{0};
 
 std::string env_or(const char* name, const std::string& fallback) {
   const char* value = std::getenv(name);
@@ -70,10 +75,19 @@ bool take_fault(const char* service, DWORD* error) {
   std::lock_guard<std::recursive_mutex> guard(lock());
   auto found = faults().find(service);
   if (found == faults().end() || found->second.remaining <= 0) return false;
+  if (found->second.skip > 0) {
+    --found->second.skip;
+    return false;
+  }
   *error = found->second.error;
-  if (--found->second.remaining == 0) faults().erase(found);
+  if (--found->second.remaining == 0) {
+    faults().erase(found);
+    armed_faults = faults().size();
+  }
   return true;
 }
+
+bool any_fault() { return armed_faults.load(std::memory_order_relaxed) != 0; }
 
 uint32_t new_handle_value() {
   static uint32_t next = 0;
@@ -116,6 +130,7 @@ void reset() {
   std::lock_guard<std::recursive_mutex> guard(lock());
   settings() = settings_from_environment();
   faults().clear();
+  armed_faults = 0;
   for (auto& hook : reset_hooks()) hook();
 }
 
@@ -160,14 +175,16 @@ bool is_admin() {
   return settings().admin;
 }
 
-void fail_next(const std::string& service, uint32_t error, int count) {
+void fail_next(const std::string& service, uint32_t error, int count, int skip) {
   std::lock_guard<std::recursive_mutex> guard(lock());
-  faults()[service] = Fault{error, count};
+  faults()[service] = Fault{error, count, skip};
+  armed_faults = faults().size();
 }
 
 void clear_faults() {
   std::lock_guard<std::recursive_mutex> guard(lock());
   faults().clear();
+  armed_faults = 0;
 }
 
 }  // namespace qvsim

@@ -31,6 +31,8 @@ bool on_reset(std::function<void()> hook);
 
 // True, with the error to report, when a fault was injected for this service.
 bool take_fault(const char* service, DWORD* error);
+// Whether a fault is injected for any service: a cheap test without the lock.
+bool any_fault();
 
 // The way into every simulated service: a fault injected for the service, named by the
 // function itself, answers first; otherwise the shared lock is held for the rest of the call.

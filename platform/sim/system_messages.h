@@ -28,6 +28,7 @@ inline constexpr SystemMessage kSystemMessages[] = {
     {122, "The data area passed to a system call is too small."},
     {123, "The filename, directory name, or volume label syntax is incorrect."},
     {183, "Cannot create a file when that file already exists."},
+    {206, "The filename or extension is too long."},
     {234, "More data is available."},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
     {1332, "No mapping between account names and security IDs was done."},

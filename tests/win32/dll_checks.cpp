@@ -286,12 +286,14 @@ void check_key_lifecycle(const Exports& e) {
   check(delete_key(e, kSource) == ERR_KEY_FAILED, "delete again");
 }
 
-// The longest message-file path is stored whole; a longer one as its first 259 characters.
+// The longest message-file path is stored whole; a longer one is refused before any
+// registry call, with 206 as the result and the last error, and no key is made.
 struct LongPath {
-  size_t chars;   // passed
-  size_t stored;  // characters stored
+  size_t chars;  // passed
+  long created;  // QVCREATEEVENTKEY's result
 };
-constexpr LongPath kLongPaths[] = {{259, 259}, {260, 259}, {400, 259}, {1, 1}};
+constexpr LongPath kLongPaths[] = {
+    {259, 0}, {260, ERROR_FILENAME_EXCED_RANGE}, {400, ERROR_FILENAME_EXCED_RANGE}, {1, 0}};
 
 void check_long_message_files(const Exports& e) {
   for (const LongPath& p : kLongPaths) {
@@ -299,8 +301,15 @@ void check_long_message_files(const Exports& e) {
     for (size_t i = 0; path.size() < p.chars; ++i) path += static_cast<char>('a' + i % 26);
     path.resize(p.chars);
     std::string what = "a message-file path of " + num(p.chars) + " characters";
-    check(create_key(e, kSource, path) == 0, what + ": create");
-    check_message_file(kSource, path.substr(0, p.stored), what);
+    long created = create_key(e, kSource, path);
+    DWORD error = GetLastError();
+    check(created == p.created, what + ": create gives " + std::to_string(created));
+    if (p.created != 0) {
+      check(error == ERROR_FILENAME_EXCED_RANGE, what + ": last error " + num(error));
+      check(check_key(e, kSource) == ERR_KEY_FAILED, what + ": no key");
+      continue;
+    }
+    check_message_file(kSource, path, what);
     check(delete_key(e, kSource) == 0, what + ": delete");
   }
 }
@@ -390,6 +399,8 @@ constexpr LongName kLongNames[] = {
     {255, 0, ERROR_MORE_DATA},
     {256, ERROR_INVALID_PARAMETER, ERROR_MORE_DATA},
     {259, ERROR_INVALID_PARAMETER, ERROR_MORE_DATA},
+    // Longer names are refused by the library itself.
+    {260, ERROR_FILENAME_EXCED_RANGE, -1},
 };
 
 void check_long_source_names(const Exports& e) {

@@ -54,6 +54,7 @@ constexpr WineText kWineDifferences[] = {
     {122, "Insufficient buffer."},
     {123, "Invalid name."},
     {183, "File already exists."},
+    {206, "File name is too long."},
     {234, "More data available."},
     {1018, "Key deleted."},
     {1332, "No security ID mapped."},

@@ -10,7 +10,9 @@
 namespace xpp {
 
 struct XPPRT_API Value {
-  enum class Type { kNil, kNumber, kCharacter, kLogical, kArray };
+  // A memo is character data as a database field holds it: the run-time's type word tells
+  // it apart (XPP_MEMO), while every fetch treats it as a character value.
+  enum class Type { kNil, kNumber, kCharacter, kMemo, kLogical, kArray };
 
   Type type = Type::kNil;
   double number = 0;
@@ -31,6 +33,12 @@ struct XPPRT_API Value {
     v.text = std::move(s);
     return v;
   }
+  static Value memo(std::string s) {
+    Value v;
+    v.type = Type::kMemo;
+    v.text = std::move(s);
+    return v;
+  }
   static Value boolean(bool b) {
     Value v;
     v.type = Type::kLogical;
@@ -46,7 +54,8 @@ struct XPPRT_API Value {
 
   bool is_nil() const { return type == Type::kNil; }
   bool is_number() const { return type == Type::kNumber; }
-  bool is_character() const { return type == Type::kCharacter; }
+  bool is_character() const { return type == Type::kCharacter || type == Type::kMemo; }
+  bool is_memo() const { return type == Type::kMemo; }
   bool is_logical() const { return type == Type::kLogical; }
   bool is_array() const { return type == Type::kArray; }
 

@@ -36,8 +36,9 @@ QVSIM_API bool is_admin();
 QVSIM_API std::vector<uint8_t> user_sid(const std::string& user);
 
 // Makes the next `count` calls of the named service (e.g. "HeapAlloc", "ReportEventA",
-// "RegCreateKeyExA") fail with `error`, as Windows reports that error for it.
-QVSIM_API void fail_next(const std::string& service, uint32_t error, int count = 1);
+// "RegCreateKeyExA") fail with `error`, as Windows reports that error for it, after `skip`
+// calls that go through. A failing HeapFree still frees the block.
+QVSIM_API void fail_next(const std::string& service, uint32_t error, int count = 1, int skip = 0);
 QVSIM_API void clear_faults();
 
 // Replaces the system's message text for an error code (empty text: the code has none).

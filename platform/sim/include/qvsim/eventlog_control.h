@@ -37,6 +37,12 @@ QVSIM_API uint32_t last_read_buffer_size();
 // With 122 it reports the size of the next record as a real 122 does.
 QVSIM_API void fail_read_call(int skip, uint32_t error);
 
+// Makes the next ReadEventLogA call, whatever its handle and flags, deliver `bytes` as the
+// record read when its buffer holds them; a smaller buffer fails with 122 and `needed` as
+// the bytes needed. Records that no log could hold (damaged ones) reach a reader this way.
+// Each call queues one read's answer, taken in order.
+QVSIM_API void deliver_next_read(std::vector<uint8_t> bytes, uint32_t needed);
+
 }  // namespace qvsim
 
 #endif
