@@ -49,6 +49,7 @@ constexpr WineText kWineDifferences[] = {
     {5, "Access denied."},
     {6, "Invalid handle."},
     {8, "Not enough memory."},
+    {23, "CRC error."},
     {38, "End of file."},
     {87, "Invalid parameter."},
     {122, "Insufficient buffer."},
