@@ -201,6 +201,15 @@ std::vector<Export> exports() {
          if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
          return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
        }},
+      {"QVREADEVENTRECORD", QVREADEVENTRECORD, 3,
+       [] {
+         return std::vector<Value>{open_log(), N(6), N(1)};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
+         if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
+         return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
+       }},
       {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,
        [] {
          return std::vector<Value>{open_log(), S("matrix-out.evt")};
