@@ -63,6 +63,7 @@ inline void open_by_name(XppParamList pl, NameOpener opener) {
 // Only the low 16 bits of a type word carry the type.
 inline bool is_character(XppUlong type) { return (type & 0xFFFFu & XPP_CHARACTER_MASK) != 0; }
 inline bool is_by_reference(XppUlong type) { return (type & 0xFFFFu & XPP_REFERENCE) != 0; }
+inline bool is_logical(XppUlong type) { return (type & 0xFFFFu & XPP_LOGICAL) != 0; }
 
 // Zero-filled blocks of the process heap, freed within the call that took them.
 inline void* heap_alloc_zeroed(SIZE_T size) {

@@ -43,6 +43,7 @@ XPP_IMPORT XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl
 XPP_IMPORT XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index);
 XPP_IMPORT XppLong XPP_CDECL _parnl(XppParamList pl, XppUlong index);
 XPP_IMPORT XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index);
+XPP_IMPORT XppLong XPP_CDECL _parl(XppParamList pl, XppUlong index);
 
 XPP_IMPORT void XPP_CDECL _retnl(XppParamList pl, XppLong value);
 XPP_IMPORT void XPP_CDECL _retl(XppParamList pl, XppLong value);

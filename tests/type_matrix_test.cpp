@@ -218,9 +218,9 @@ std::vector<Export> exports() {
          if (p == 1) return handle_rule(k, is(Is::kFalse));
          return k.name_length() > 0 ? is(Is::kLogical) : code(ERR_MISSING_SECOND);
        }},
-      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 2,
+      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 3,
        [] {
-         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll")};
+         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll"), Value::boolean(false)};
        },
        [](size_t p, const Kind& k) {
          if (p == 1) {
@@ -228,6 +228,8 @@ std::vector<Export> exports() {
            // The registry refuses a key name of more than 255 characters.
            return code(k.name_length() > 255 ? ERROR_INVALID_PARAMETER : 0);
          }
+         // The third only chooses how long the key lasts.
+         if (p == 3) return code(0);
          return k.name_length() > 0 ? code(0) : code(ERR_MISSING_SECOND);
        }},
       {"QVDELEVENTKEY", QVDELEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },

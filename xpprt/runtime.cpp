@@ -264,6 +264,13 @@ XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
   return word;
 }
 
+XppLong XPP_CDECL _parl(XppParamList pl, XppUlong index) {
+  XppParamList_* call = checked(pl, "_parl");
+  if (call == nullptr) return 0;
+  const Param* p = param_at(call, index);
+  return p != nullptr && p->value->is_logical() && p->value->logical ? 1 : 0;
+}
+
 void XPP_CDECL _retnl(XppParamList pl, XppLong value) {
   if (XppParamList_* call = checked(pl, "_retnl")) set_result(call, Value::num(value));
 }

@@ -21,6 +21,10 @@ namespace qvsim {
 // at start, settings from the environment, no injected faults.
 QVSIM_API void reset();
 
+// The simulated machine restarts: the registry's volatile keys are gone and its handles
+// closed; everything else stays.
+QVSIM_API void restart();
+
 // A fixed clock (seconds since 1970-01-01 UTC); 0 returns to the real clock.
 QVSIM_API void set_clock(uint32_t seconds);
 QVSIM_API uint32_t now();
