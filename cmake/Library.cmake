@@ -2,6 +2,7 @@
 set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
   ${PROJECT_SOURCE_DIR}/reading/datetime_format.cpp
+  ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
   ${PROJECT_SOURCE_DIR}/reading/format_datetime.cpp
   ${PROJECT_SOURCE_DIR}/reading/local_time.cpp

@@ -240,6 +240,18 @@ std::vector<Export> exports() {
        [](size_t, const Kind& k) {
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},
+      {"QVFORMATEVENTMESSAGE", QVFORMATEVENTMESSAGE, 4,
+       [] {
+         return std::vector<Value>{S("Application"), S("MatrixApp"), N(1), Value::array({S("x")})};
+       },
+       [](size_t p, const Kind& k) {
+         // No key names a message file: every call that is not refused gives "".
+         if (p == 1) return k.name_length() > 0 ? text("") : code(ERR_MISSING_FIRST);
+         if (p == 2) return k.name_length() > 0 ? text("") : code(ERR_MISSING_SECOND);
+         if (p == 4 && k.present && !k.arg.value.is_nil() && !k.arg.value.is_array())
+           return code(ERR_MISSING_TEXT);
+         return text("");
+       }},
       {"QVFORMATDATETIME", QVFORMATDATETIME, 2,
        [] {
          return std::vector<Value>{N(1100043200), S("%%")};

@@ -44,6 +44,9 @@ QVSIM_API std::vector<uint8_t> user_sid(const std::string& user);
 QVSIM_API void fail_next(const std::string& service, uint32_t error, int count = 1);
 QVSIM_API void clear_faults();
 
+// Modules loaded as data files and not yet freed.
+QVSIM_API int loaded_modules();
+
 // Replaces the system's message text for an error code (empty text: the code has none).
 QVSIM_API void set_system_message(uint32_t code, const std::string& text);
 
