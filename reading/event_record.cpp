@@ -1,7 +1,5 @@
 // QVREADEVENTRECORD: one event-log record with everything it holds, as an array of its
 // numbers, names, user, raw data and an array of its insertion strings.
-#include <stdio.h>
-
 #include "host/exports.h"
 #include "host/frame.h"
 #include "reading/event_record.h"
@@ -31,6 +29,18 @@ long text_at(const BYTE* buffer, DWORD pos, DWORD high) {
   const void* zero = memchr(buffer + pos, 0, high - pos);
   if (zero == nullptr) return -1;
   return static_cast<long>(static_cast<const BYTE*>(zero) - (buffer + pos));
+}
+
+// The number's decimal digits at out; returns how many.
+DWORD decimal(DWORD value, char* out) {
+  char digits[10];
+  DWORD count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (DWORD i = 0; i < count; ++i) out[i] = digits[count - 1 - i];
+  return count;
 }
 
 // Lowers the bound to a part's offset when the record places the part there, past the
@@ -63,24 +73,28 @@ DWORD format_sid(const BYTE* sid, DWORD length, char* text, DWORD size) {
   if (count > kMaxSubAuthorities || length < 8 + 4 * count) return 0;
   uint64_t authority = 0;
   for (int i = 2; i < 8; ++i) authority = (authority << 8) | sid[i];
-  int written =
-      authority < 0x100000000ull
-          ? snprintf(text, size, "S-1-%lu", static_cast<unsigned long>(authority))
-          : snprintf(text, size, "S-1-0x%04lX%08lX", static_cast<unsigned long>(authority >> 32),
-                     static_cast<unsigned long>(authority & 0xFFFFFFFFu));
-  for (DWORD i = 0; i < count && written > 0 && static_cast<DWORD>(written) < size; ++i) {
+  // The longest text: "S-1-0x" and 12 hex digits, then 15 times "-" and 10 digits.
+  char out[6 + 12 + 15 * 11 + 1];
+  DWORD n = 0;
+  memcpy(out, "S-1-", 4);
+  n = 4;
+  if (authority < 0x100000000ull) {
+    n += decimal(static_cast<DWORD>(authority), out + n);
+  } else {
+    out[n++] = '0';
+    out[n++] = 'x';
+    for (int shift = 44; shift >= 0; shift -= 4)
+      out[n++] = "0123456789ABCDEF"[(authority >> shift) & 15];
+  }
+  for (DWORD i = 0; i < count; ++i) {
     const BYTE* p = sid + 8 + 4 * i;
-    unsigned long sub =
-        p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned long>(p[3]) << 24);
-    int more = snprintf(text + written, size - written, "-%lu", sub);
-    if (more < 0) break;
-    written += more;
+    out[n++] = '-';
+    n += decimal(p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24, out + n);
   }
-  if (written < 0 || static_cast<DWORD>(written) >= size) {
-    text[0] = 0;
-    return 0;
-  }
-  return static_cast<DWORD>(written);
+  if (n >= size) return 0;
+  memcpy(text, out, n);
+  text[n] = 0;
+  return n;
 }
 
 void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delivered) {
