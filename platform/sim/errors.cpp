@@ -4,6 +4,7 @@
 #include <string>
 
 #include "modules.h"
+#include "pe_resources.h"
 #include "qvsim/control.h"
 #include "sim_state.h"
 #include "system_messages.h"

@@ -94,37 +94,6 @@ DWORD module_message(HMODULE module, DWORD id, DWORD language, std::string* text
   return ERROR_SUCCESS;
 }
 
-std::string escapes_applied(const std::string& raw) {
-  std::string out;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    char c = raw[i];
-    if (c == '\r' || c == '\n') {
-      // Every line end, CR, LF or CR LF, becomes CR LF.
-      out += "\r\n";
-      if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
-      continue;
-    }
-    if (c != '%' || i + 1 == raw.size()) {
-      out += c;
-      continue;
-    }
-    char next = raw[++i];
-    if (next == '0') break;
-    if (next == 'n') {
-      out += "\r\n";
-    } else if (next == 'r') {
-      out += '\r';
-    } else if (next == 't') {
-      out += '\t';
-    } else {
-      // Inserts and the other escapes pass through as written, the pair taken together.
-      out += c;
-      out += next;
-    }
-  }
-  return out;
-}
-
 }  // namespace qvsim::detail
 
 using namespace qvsim::detail;

@@ -253,4 +253,51 @@ PeLookup find_message(const uint8_t* data, size_t size, uint32_t id, PeMessage* 
   return PeLookup::kMessageNotFound;
 }
 
+std::vector<std::pair<uint32_t, uint32_t>> message_blocks(const uint8_t* data, size_t size) {
+  Bytes table(data, size);
+  std::vector<std::pair<uint32_t, uint32_t>> blocks;
+  uint32_t count = 0;
+  if (!table.u32(0, &count)) return blocks;
+  for (uint32_t b = 0; b < count; ++b) {
+    uint32_t low = 0;
+    uint32_t high = 0;
+    if (!table.u32(4 + static_cast<size_t>(b) * 12, &low) ||
+        !table.u32(8 + static_cast<size_t>(b) * 12, &high))
+      break;
+    blocks.emplace_back(low, high);
+  }
+  return blocks;
+}
+
+std::string escapes_applied(const std::string& raw) {
+  std::string out;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    char c = raw[i];
+    if (c == '\r' || c == '\n') {
+      // Every line end, CR, LF or CR LF, becomes CR LF.
+      out += "\r\n";
+      if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+      continue;
+    }
+    if (c != '%' || i + 1 == raw.size()) {
+      out += c;
+      continue;
+    }
+    char next = raw[++i];
+    if (next == '0') break;
+    if (next == 'n') {
+      out += "\r\n";
+    } else if (next == 'r') {
+      out += '\r';
+    } else if (next == 't') {
+      out += '\t';
+    } else {
+      // Inserts and the other escapes pass through as written, the pair taken together.
+      out += c;
+      out += next;
+    }
+  }
+  return out;
+}
+
 }  // namespace qvsim::detail

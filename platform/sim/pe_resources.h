@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace qvsim::detail {
@@ -30,6 +31,14 @@ PeLookup find_message_table(const uint8_t* file, size_t size, uint16_t language,
 
 // Message `id` of a message-table resource's bytes.
 PeLookup find_message(const uint8_t* table, size_t size, uint32_t id, PeMessage* message);
+
+// The identifier ranges [low, high] of a message-table resource's blocks, as it lists them.
+std::vector<std::pair<uint32_t, uint32_t>> message_blocks(const uint8_t* table, size_t size);
+
+// A message's text with the escapes that FormatMessage applies while it ignores inserts:
+// %0 ends it, %n %r %t are CR LF, CR and tab, every line end becomes CR LF, and every other
+// %-pair, inserts too, stays as written.
+std::string escapes_applied(const std::string& raw);
 
 }  // namespace qvsim::detail
 
