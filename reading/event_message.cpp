@@ -16,7 +16,7 @@ constexpr size_t kKeyPathBytes = sizeof EVENT_LOG_KEY_PREFIX + 2 * MAX_NAME_BYTE
 
 constexpr XppUlong kMaxStrings = 99;            // %1 to %99
 constexpr DWORD kStringBytes = 32768;           // an insertion string, its terminator too
-constexpr DWORD kMessageBytes = 65536;          // the most FormatMessageA gives
+constexpr DWORD kMessageBytes = 32767;          // FormatMessageA takes no larger buffer everywhere
 constexpr DWORD kMaxFileListBytes = 32768;      // a registry value naming message files
 constexpr DWORD kMaxResultBytes = 1024 * 1024;  // the text returned is cut there
 constexpr DWORD kMaxParameterFiles = 8;

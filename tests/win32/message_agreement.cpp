@@ -37,7 +37,7 @@ std::vector<uint8_t> read_file(const char* path) {
 
 // Windows' text: "" when it has none.
 std::string windows_text(HMODULE module, DWORD id) {
-  static char buffer[65536];
+  static char buffer[32767];  // Wine refuses a buffer of 32 KiB or more with 87
   DWORD n = FormatMessageA(kFlags, module, id, 0, buffer, sizeof buffer, nullptr);
   return std::string(buffer, n);
 }
