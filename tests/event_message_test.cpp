@@ -49,7 +49,8 @@ Value strings(std::vector<const char*> texts) {
 Arg text(const char* t) { return Value::str(t); }
 Arg num(double n) { return Value::num(n); }
 
-class EventMessage : public EventLogTest, public ::testing::WithParamInterface<Case> {
+// The test's directory holds the message files; keys name them.
+class MessageFiles : public EventLogTest {
  protected:
   void SetUp() override {
     EventLogTest::SetUp();
@@ -88,6 +89,8 @@ class EventMessage : public EventLogTest, public ::testing::WithParamInterface<C
     RegCloseKey(h);
   }
 };
+
+class EventMessage : public MessageFiles, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(EventMessage, AsTheEventViewerShowsIt) {
   const Case& c = GetParam();
@@ -217,6 +220,45 @@ INSTANTIATE_TEST_SUITE_P(
              {text("App"), num(100), text("bob")},
              Value::num(ERR_MISSING_TEXT),
              0}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Each Windows service the export calls, failing: "" and the reason, or the message where
+// the export can do without the service; nothing left loaded or open.
+struct ServiceFault {
+  const char* name;
+  const char* service;
+  DWORD error;
+  Value expected;
+  double last_error;
+};
+
+class MessageFault : public MessageFiles, public ::testing::WithParamInterface<ServiceFault> {};
+
+TEST_P(MessageFault, ReachesTheCaller) {
+  const ServiceFault& f = GetParam();
+  make_key({"App", "@/app.dll", true});
+  qvsim::fail_next(f.service, f.error);
+  Value got =
+      run(QVFORMATEVENTMESSAGE, {text("Application"), text("App"), num(105), strings({"ok"})});
+  EXPECT_EQ(got, f.expected);
+  if (got == Value::str("")) {
+    EXPECT_EQ(last_error(), f.last_error);
+  }
+  qvsim::clear_faults();
+  EXPECT_EQ(qvsim::loaded_modules(), 0);
+  EXPECT_EQ(qvsim::open_registry_keys(), 0);
+}
+
+const Value kRendered = Value::str("Status: ok");
+
+INSTANTIATE_TEST_SUITE_P(
+    Services, MessageFault,
+    ::testing::Values(ServiceFault{"KeyNotOpened", "RegOpenKeyExA", 5, Value::str(""), 5},
+                      ServiceFault{"ValueNotRead", "RegQueryValueExA", 5, Value::str(""), 5},
+                      ServiceFault{"NotExpanded", "ExpandEnvironmentStringsA", 8, kRendered, 0},
+                      ServiceFault{"NotLoaded", "LoadLibraryExA", 8, Value::str(""), 8},
+                      ServiceFault{"NotFormatted", "FormatMessageA", 8, Value::str(""), 317},
+                      ServiceFault{"NoMemory", "HeapAlloc", 0, Value::str(""), 8}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

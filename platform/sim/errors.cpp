@@ -40,6 +40,7 @@ extern "C" void WINAPI SetLastError(DWORD dwErrCode) { last_error = dwErrCode; }
 extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId,
                                        DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize, va_list*) {
   using namespace qvsim::detail;
+  QVSIM_SERVICE(DWORD{0});
   constexpr DWORD kSources = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE;
   if ((dwFlags & kSources) == 0 || lpBuffer == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -47,7 +48,6 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
   }
   std::string text;
   {
-    std::lock_guard<std::recursive_mutex> guard(lock());
     DWORD error = ERROR_MR_MID_NOT_FOUND;
     if ((dwFlags & FORMAT_MESSAGE_FROM_HMODULE) != 0) {
       if ((dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) == 0) {
