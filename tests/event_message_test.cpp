@@ -1,6 +1,8 @@
 // QVFORMATEVENTMESSAGE: the registry key, the message files, and the strings put in.
 #include <stdlib.h>
 
+#include <thread>
+
 #include "eventlog_fixture.h"
 #include "message_file.h"
 #include "qvsim/registry_control.h"
@@ -221,6 +223,28 @@ INSTANTIATE_TEST_SUITE_P(
              Value::num(ERR_MISSING_TEXT),
              0}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Threads rendering at once each get their own strings in their own message.
+class MessageThreads : public MessageFiles {};
+
+TEST_F(MessageThreads, EachCallKeepsToItsOwnStrings) {
+  make_key({"App", "@/app.dll;@/other.dll"});
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 50; ++i) {
+        std::string mine = std::to_string(t) + "/" + std::to_string(i);
+        bool second = (i + t) % 2 == 1;
+        xpp::CallResult r = xpp::call(QVFORMATEVENTMESSAGE,
+                                      {text("Application"), text("App"), num(second ? 200 : 105),
+                                       Value::array({Value::str(mine)})});
+        EXPECT_EQ(r.value, Value::str((second ? "from the second file " : "Status: ") + mine));
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(qvsim::loaded_modules(), 0);
+}
 
 // Each Windows service the export calls, failing: "" and the reason, or the message where
 // the export can do without the service; nothing left loaded or open.
