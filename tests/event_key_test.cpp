@@ -128,6 +128,17 @@ INSTANTIATE_TEST_SUITE_P(
                       Lasting{"Array", xpp::Value::array({xpp::Value::boolean(true)}), false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// A key that exists keeps its kind and its other values: .T. only chooses for a new key.
+TEST_F(EventKeyTest, ExistingKeyKeepsItsKind) {
+  ASSERT_EQ(create("QvApp", "C:\\first.dll"), 0);
+  xpp::CallResult r = xpp::call(
+      QVCREATEEVENTKEY,
+      {xpp::Value::str("QvApp"), xpp::Value::str("C:\\second.dll"), xpp::Value::boolean(true)});
+  EXPECT_EQ(r.value, xpp::Value::num(0));
+  EXPECT_TRUE(source_key("QvApp").is_volatile);
+  EXPECT_EQ(value(source_key("QvApp"), "EventMessageFile")->data, sz("C:\\second.dll"));
+}
+
 TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
   struct Case {
     const char* what;
