@@ -4,6 +4,8 @@
 # expansion.cpp, format_export.cpp.
 set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
+  ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
+  ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
   ${PROJECT_SOURCE_DIR}/resources/description.cpp

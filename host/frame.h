@@ -36,6 +36,7 @@ inline HANDLE handle_or_refuse(XppParamList pl) {
 // Only the low 16 bits of a type word carry the type.
 inline bool is_character(XppUlong type) { return (type & 0xFFFFu & XPP_CHARACTER_MASK) != 0; }
 inline bool is_by_reference(XppUlong type) { return (type & 0xFFFFu & XPP_REFERENCE) != 0; }
+inline bool is_logical(XppUlong type) { return (type & 0xFFFFu & XPP_LOGICAL) != 0; }
 
 // What fetch_name gives for a name longer than its buffer holds.
 constexpr XppUlong kNameTooLong = 0xFFFFFFFFu;

@@ -43,6 +43,7 @@ XPP_IMPORT XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl
 XPP_IMPORT XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index);
 XPP_IMPORT XppLong XPP_CDECL _parnl(XppParamList pl, XppUlong index);
 XPP_IMPORT XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index);
+XPP_IMPORT XppLong XPP_CDECL _parl(XppParamList pl, XppUlong index);
 
 XPP_IMPORT void XPP_CDECL _retnl(XppParamList pl, XppLong value);
 XPP_IMPORT void XPP_CDECL _retl(XppParamList pl, XppLong value);
@@ -59,6 +60,16 @@ XPP_IMPORT XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle
                                           XppUlong index, XppUlong closing);
 XPP_IMPORT XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con);
 XPP_IMPORT XppLong XPP_CDECL _conRelease(ContainerHandle con);
+
+// Byte strings and parameters as containers. The container operations that answer with a
+// number return 0 for success; an array element is named by its index list closed by 0.
+XPP_IMPORT ContainerHandle XPP_CDECL _conPutCL(ContainerHandle con, const char* text,
+                                               XppUlong length);
+XPP_IMPORT ContainerHandle XPP_CDECL _conParam(XppParamList pl, XppUlong index, int32_t* by_ref);
+XPP_IMPORT XppLong XPP_CDECL _conSizeA(ContainerHandle array, XppUlong* size, ...);
+XPP_IMPORT XppLong XPP_CDECL _conArrayGet(ContainerHandle array, ContainerHandle con, ...);
+XPP_IMPORT XppLong XPP_CDECL _conGetCL(ContainerHandle con, XppUlong* length, char* buffer,
+                                       XppUlong size);
 
 #ifdef __cplusplus
 }

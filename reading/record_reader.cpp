@@ -1,59 +1,13 @@
 // QVREADEVENTLOG: one event-log record as an array of its numbers and insertion strings.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "reading/read_record.h"
 
 namespace {
 
-constexpr DWORD kFixedPart = sizeof(EVENTLOGRECORD);  // 56 bytes
+constexpr DWORD kFixedPart = qv::kRecordFixedPart;
 constexpr XppLong kDefaultFlags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 constexpr XppUlong kNumberElements = 7;
-
-static_assert(sizeof(EVENTLOGRECORD) == 56, "the fixed part of an event record");
-
-// Frees the buffer and leaves the error as the thread's last error, whatever the freeing
-// did to it.
-void release_buffer(void* buffer, DWORD error) {
-  qv::heap_free(buffer);
-  SetLastError(error);
-}
-
-// Reads the next record (or the one asked for) into a heap buffer of just its size.
-// Returns the buffer, its size and the bytes delivered; null with the last error set when
-// the log was not read.
-BYTE* read_record(HANDLE handle, DWORD flags, DWORD number, DWORD* size, DWORD* delivered) {
-  BYTE* buffer = static_cast<BYTE*>(qv::heap_alloc_zeroed(kFixedPart));
-  if (buffer == nullptr) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  *size = kFixedPart;
-  DWORD needed = 0;
-  *delivered = 0;
-  if (ReadEventLogA(handle, flags, number, buffer, *size, delivered, &needed)) return buffer;
-
-  DWORD error = GetLastError();
-  if (error != ERROR_INSUFFICIENT_BUFFER) {
-    release_buffer(buffer, error);
-    return nullptr;
-  }
-  // One enlargement, to the size Windows asks for; never below the fixed part that the
-  // fields are read from.
-  DWORD grown_size = needed < kFixedPart ? kFixedPart : needed;
-  BYTE* grown = static_cast<BYTE*>(qv::heap_grow_zeroed(buffer, grown_size));
-  if (grown == nullptr) {
-    release_buffer(buffer, ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  buffer = grown;
-  *size = grown_size;
-  needed = 0;
-  *delivered = 0;
-  if (!ReadEventLogA(handle, flags, number, buffer, *size, delivered, &needed)) {
-    release_buffer(buffer, GetLastError());
-    return nullptr;
-  }
-  return buffer;
-}
 
 void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
   _conPutNL(work, static_cast<XppLong>(value));
@@ -109,8 +63,8 @@ QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
 
   DWORD size = 0;
   DWORD delivered = 0;
-  BYTE* buffer =
-      read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number), &size, &delivered);
+  BYTE* buffer = qv::read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number),
+                                 &size, &delivered);
   if (buffer == nullptr) {
     _retnl(pl, ERR_READ_FAILED);
     return;

@@ -4,7 +4,8 @@
 //
 //  Registers an event source, writes an information event to the
 //  Application log, then reads the newest records of that log back and
-//  shows their times.
+//  shows their times; then shows the newest records of the System log with
+//  their source and their message as the Event Viewer shows it.
 //
 //  Build:   xpp evdemo.prg
 //           alink evdemo.obj quorvel.lib
@@ -58,5 +59,39 @@ PROCEDURE Main
       ENDIF
    ENDDO
 
+   QVCLOSEEVENTLOG(nLog)
+
+   ShowSystemLog(5)
+RETURN
+
+
+// The newest records of the System log: time, source, and the message
+// rendered from the message files that the source's registry key names.
+PROCEDURE ShowSystemLog(nMax)
+   LOCAL nLog, aRec, cText, nShown := 0, cError := ""
+
+   nLog := QVOPENEVENTLOG("", "System")
+   IF nLog == 0
+      ? "QVOPENEVENTLOG failed:", QVEVENTGETLASTERROR(@cError), cError
+      RETURN
+   ENDIF
+   ? "Newest records of the System log:"
+   DO WHILE nShown < nMax
+      aRec := QVREADEVENTRECORD(nLog, EVENTLOG_SEQUENTIAL_READ + EVENTLOG_BACKWARDS_READ, 0)
+      IF ValType(aRec) <> "A"
+         EXIT
+      ENDIF
+      nShown++
+      cText := QVFORMATEVENTMESSAGE("System", aRec[QVREC_SOURCE], ;
+                                    aRec[QVREC_EVENTID], aRec[QVREC_STRINGS])
+      IF Empty(cText)
+         // No message file has it: show the strings, as the Event Viewer does.
+         cText := "(no message " + LTrim(Str(QVEVENTGETLASTERROR())) + ")"
+         AEval(aRec[QVREC_STRINGS], {|c| cText += " " + c})
+      ENDIF
+      ? QVFORMATDATETIME(aRec[QVREC_TIMEGENERATED], "%Y-%m-%d %H:%M:%S"), ;
+        aRec[QVREC_SOURCE], aRec[QVREC_EVENTID]
+      ? "   ", cText
+   ENDDO
    QVCLOSEEVENTLOG(nLog)
 RETURN

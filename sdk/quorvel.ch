@@ -35,4 +35,19 @@
 #define EVENTLOG_FORWARDS_READ         4
 #define EVENTLOG_BACKWARDS_READ        8
 
+// Positions in the array of QVREADEVENTRECORD: aRec[QVREC_SOURCE] is the
+// name of the source that wrote the event.
+#define QVREC_NUMBER                   1   // record number
+#define QVREC_TIMEGENERATED            2   // seconds since 1970-01-01 UTC
+#define QVREC_TIMEWRITTEN              3   // seconds since 1970-01-01 UTC
+#define QVREC_EVENTID                  4   // event identifier, all 32 bits
+#define QVREC_TYPE                     5   // event type (EVENTLOG_..._TYPE)
+#define QVREC_CATEGORY                 6   // category
+#define QVREC_SOURCE                   7   // source name
+#define QVREC_COMPUTER                 8   // computer name
+#define QVREC_USERSID                  9   // user's SID as "S-1-5-...", "" if none
+#define QVREC_DATA                    10   // raw data, its bytes as a string
+#define QVREC_STRINGS                 11   // insertion strings, an array
+#define QVREC_ELEMENTS                11   // elements in the array
+
 #endif

@@ -97,6 +97,48 @@ TEST_F(EventKeyTest, KeyLastsUntilTheSystemRestarts) {
   EXPECT_TRUE(qvsim::registry_key(kApplication).exists);
 }
 
+// The third parameter: only .T. asks for a key that lasts past a restart.
+struct Lasting {
+  const char* name;
+  xpp::Arg third;
+  bool lasts;
+};
+
+class LastingKey : public EventKeyTest, public ::testing::WithParamInterface<Lasting> {};
+
+TEST_P(LastingKey, OnlyTrueMakesItLast) {
+  xpp::CallResult r = xpp::call(
+      QVCREATEEVENTKEY, {xpp::Value::str("QvApp"), xpp::Value::str("C:\\q.dll"), GetParam().third});
+  EXPECT_TRUE(r.violations.empty());
+  EXPECT_EQ(r.value, xpp::Value::num(0));
+  EXPECT_EQ(source_key("QvApp").is_volatile, !GetParam().lasts);
+  qvsim::restart();
+  EXPECT_EQ(check("QvApp"), GetParam().lasts ? 0 : ERR_KEY_FAILED);
+  EXPECT_EQ(qvsim::registry_key(kApplication).subkeys.size(), GetParam().lasts ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ThirdParameter, LastingKey,
+    ::testing::Values(Lasting{"True", xpp::Value::boolean(true), true},
+                      Lasting{"False", xpp::Value::boolean(false), false},
+                      Lasting{"Absent", xpp::absent(), false},
+                      Lasting{"Nil", xpp::Value::nil(), false},
+                      Lasting{"One", xpp::Value::num(1), false},
+                      Lasting{"TextT", xpp::Value::str(".T."), false},
+                      Lasting{"Array", xpp::Value::array({xpp::Value::boolean(true)}), false}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// A key that exists keeps its kind and its other values: .T. only chooses for a new key.
+TEST_F(EventKeyTest, ExistingKeyKeepsItsKind) {
+  ASSERT_EQ(create("QvApp", "C:\\first.dll"), 0);
+  xpp::CallResult r = xpp::call(
+      QVCREATEEVENTKEY,
+      {xpp::Value::str("QvApp"), xpp::Value::str("C:\\second.dll"), xpp::Value::boolean(true)});
+  EXPECT_EQ(r.value, xpp::Value::num(0));
+  EXPECT_TRUE(source_key("QvApp").is_volatile);
+  EXPECT_EQ(value(source_key("QvApp"), "EventMessageFile")->data, sz("C:\\second.dll"));
+}
+
 TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
   struct Case {
     const char* what;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/status.h"
+#include "reading/event_record.h"
 #include "windows_sim.h"
 
 namespace {
@@ -37,6 +38,13 @@ const Constant kReadFlags[] = {
     QV_CONSTANT(EVENTLOG_SEEK_READ),
     QV_CONSTANT(EVENTLOG_FORWARDS_READ),
     QV_CONSTANT(EVENTLOG_BACKWARDS_READ),
+};
+
+const Constant kRecordPositions[] = {
+    QV_CONSTANT(QVREC_NUMBER),  QV_CONSTANT(QVREC_TIMEGENERATED), QV_CONSTANT(QVREC_TIMEWRITTEN),
+    QV_CONSTANT(QVREC_EVENTID), QV_CONSTANT(QVREC_TYPE),          QV_CONSTANT(QVREC_CATEGORY),
+    QV_CONSTANT(QVREC_SOURCE),  QV_CONSTANT(QVREC_COMPUTER),      QV_CONSTANT(QVREC_USERSID),
+    QV_CONSTANT(QVREC_DATA),    QV_CONSTANT(QVREC_STRINGS),       QV_CONSTANT(QVREC_ELEMENTS),
 };
 
 #undef QV_CONSTANT
@@ -88,7 +96,12 @@ TEST_F(QuorvelChTest, ReadFlagsAreWindows) {
   expect_all(std::begin(kReadFlags), std::end(kReadFlags));
 }
 
+TEST_F(QuorvelChTest, RecordPositionsAreTheLibrarys) {
+  expect_all(std::begin(kRecordPositions), std::end(kRecordPositions));
+}
+
 TEST_F(QuorvelChTest, DefinesNothingElseButItsGuard) {
+  expect_all(std::begin(kRecordPositions), std::end(kRecordPositions));
   expect_all(std::begin(kStatusCodes), std::end(kStatusCodes));
   expect_all(std::begin(kEventTypes), std::end(kEventTypes));
   expect_all(std::begin(kReadFlags), std::end(kReadFlags));

@@ -216,6 +216,15 @@ std::vector<Export> exports() {
          if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
          return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
        }},
+      {"QVREADEVENTRECORD", QVREADEVENTRECORD, 3,
+       [] {
+         return std::vector<Value>{open_log(), N(6), N(1)};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
+         if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
+         return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
+       }},
       {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,
        [] {
          return std::vector<Value>{open_log(), S("matrix-out.evt")};
@@ -225,11 +234,13 @@ std::vector<Export> exports() {
          if (k.too_long()) return too_long(is(Is::kFalse));
          return k.name_length() > 0 ? is(Is::kLogical) : code(ERR_MISSING_SECOND);
        }},
-      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 2,
+      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 3,
        [] {
-         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll")};
+         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll"), Value::boolean(false)};
        },
        [](size_t p, const Kind& k) {
+         // The third only chooses how long the key lasts.
+         if (p == 3) return code(0);
          if (k.too_long()) return too_long(code(ERROR_FILENAME_EXCED_RANGE));
          if (p == 1) {
            if (k.name_length() == 0) return code(ERR_MISSING_FIRST);
@@ -247,6 +258,19 @@ std::vector<Export> exports() {
        [](size_t, const Kind& k) {
          if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
+       }},
+      {"QVFORMATEVENTMESSAGE", QVFORMATEVENTMESSAGE, 4,
+       [] {
+         return std::vector<Value>{S("Application"), S("MatrixApp"), N(1), Value::array({S("x")})};
+       },
+       [](size_t p, const Kind& k) {
+         // No key names a message file: every call that is not refused gives "".
+         if (p <= 2 && k.too_long()) return too_long(text(""));
+         if (p == 1) return k.name_length() > 0 ? text("") : code(ERR_MISSING_FIRST);
+         if (p == 2) return k.name_length() > 0 ? text("") : code(ERR_MISSING_SECOND);
+         if (p == 4 && k.present && !k.arg.value.is_nil() && !k.arg.value.is_array())
+           return code(ERR_MISSING_TEXT);
+         return text("");
        }},
       {"QVFORMATDATETIME", QVFORMATDATETIME, 2,
        [] {

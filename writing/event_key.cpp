@@ -47,11 +47,16 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
     return;
   }
 
+  // The key is volatile, gone at the next restart, unless the caller asks with .T. for one
+  // that lasts. A key that exists already keeps the kind it has.
+  bool permanent = qv::is_logical(_partype(pl, 3)) && _parl(pl, 3) != 0;
+  DWORD options = permanent ? REG_OPTION_NON_VOLATILE : REG_OPTION_VOLATILE;
+
   char no_class[1] = "";
   HKEY key = nullptr;
   DWORD disposition = 0;
-  LSTATUS created = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, no_class, REG_OPTION_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, &key, &disposition);
+  LSTATUS created = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, no_class, options, KEY_ALL_ACCESS,
+                                    nullptr, &key, &disposition);
   if (created != ERROR_SUCCESS) {
     _retnl(pl, created);
     return;

@@ -1,6 +1,7 @@
 // The stand-in Xbase++ run-time: parameter lists, results and value containers, with an
 // audit of everything an export does through them.
 #include <atomic>
+#include <cstdarg>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -23,6 +24,7 @@ struct Param {
 struct Container {
   Value value;
   bool released = false;
+  bool borrowed = false;  // a variable passed by reference: the caller's, never released
 };
 
 // A container handle names the call that created the container and its place in that
@@ -264,6 +266,13 @@ XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
   return word;
 }
 
+XppLong XPP_CDECL _parl(XppParamList pl, XppUlong index) {
+  XppParamList_* call = checked(pl, "_parl");
+  if (call == nullptr) return 0;
+  const Param* p = param_at(call, index);
+  return p != nullptr && p->value->is_logical() && p->value->logical ? 1 : 0;
+}
+
 void XPP_CDECL _retnl(XppParamList pl, XppLong value) {
   if (XppParamList_* call = checked(pl, "_retnl")) set_result(call, Value::num(value));
 }
@@ -388,8 +397,84 @@ XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
 XppLong XPP_CDECL _conRelease(ContainerHandle con) {
   Container* c = live_container(con, "_conRelease");
   if (c == nullptr) return xpp::kConErrorHandle;
+  if (c->borrowed) {
+    violation(nullptr, "_conRelease: the container of a parameter passed by reference");
+    return xpp::kConErrorHandle;
+  }
   c->released = true;
   live_count.fetch_sub(1, std::memory_order_relaxed);
+  return 0;
+}
+
+ContainerHandle XPP_CDECL _conPutCL(ContainerHandle con, const char* text, XppUlong length) {
+  Container* c = live_container(con, "_conPutCL");
+  if (c == nullptr) return nullptr;
+  if (text == nullptr && length > 0) {
+    violation(nullptr, "_conPutCL: no string");
+    return nullptr;
+  }
+  c->value.type = Value::Type::kCharacter;
+  c->value.text.assign(text != nullptr ? text : "", length);
+  c->value.items.clear();
+  return con;
+}
+
+// A parameter passed by value comes as a new container, the export's to release; one passed
+// by reference is the caller's variable, which the export must not release.
+ContainerHandle XPP_CDECL _conParam(XppParamList pl, XppUlong index, int32_t* by_ref) {
+  XppParamList_* call = checked(pl, "_conParam");
+  if (call == nullptr) return nullptr;
+  const Param* p = param_at(call, index);
+  bool reference = p != nullptr && p->by_ref;
+  if (by_ref != nullptr) *by_ref = reference ? 1 : 0;
+  ContainerHandle con = new_container(p != nullptr ? *p->value : Value::nil(), "_conParam");
+  if (con != nullptr && reference) {
+    Container* c = live_container(con, "_conParam");
+    c->borrowed = true;
+    live_count.fetch_sub(1, std::memory_order_relaxed);
+  }
+  return con;
+}
+
+XppLong XPP_CDECL _conSizeA(ContainerHandle array, XppUlong* size, ...) {
+  va_list indices;
+  va_start(indices, size);
+  XppUlong first = va_arg(indices, XppUlong);
+  va_end(indices);
+  if (first != 0) violation(nullptr, "_conSizeA: only the array itself is measured here");
+  Container* a = live_container(array, "_conSizeA");
+  if (a == nullptr || size == nullptr) return 1;
+  if (!a->value.is_array()) return 2;
+  *size = static_cast<XppUlong>(a->value.items.size());
+  return 0;
+}
+
+XppLong XPP_CDECL _conArrayGet(ContainerHandle array, ContainerHandle con, ...) {
+  va_list indices;
+  va_start(indices, con);
+  XppUlong index = va_arg(indices, XppUlong);
+  XppUlong closing = index != 0 ? va_arg(indices, XppUlong) : 0;
+  va_end(indices);
+  if (closing != 0) violation(nullptr, "_conArrayGet: one index, closed by 0, is read here");
+  Container* a = live_container(array, "_conArrayGet");
+  Container* c = live_container(con, "_conArrayGet");
+  if (a == nullptr || c == nullptr) return 1;
+  if (!a->value.is_array() || index == 0 || index > a->value.items.size()) return 2;
+  if (a != c) c->value = a->value.items[index - 1];
+  return 0;
+}
+
+// The string's bytes, up to size - 1 of them, terminated in the buffer; the count copied
+// in *length. A container that holds no string answers nonzero and copies nothing.
+XppLong XPP_CDECL _conGetCL(ContainerHandle con, XppUlong* length, char* buffer, XppUlong size) {
+  Container* c = live_container(con, "_conGetCL");
+  if (c == nullptr) return 1;
+  if (!c->value.is_character()) return 2;
+  if (buffer == nullptr || size == 0 || length == nullptr) {
+    violation(nullptr, "_conGetCL: no buffer");
+    return 1;
+  }
+  *length = copy_text(buffer, size, c->value.text);
   return 0;
 }
 
@@ -435,7 +520,7 @@ namespace {
     list.outcome.violations.push_back("the export set " + std::to_string(list.outcome.results_set) +
                                       " results instead of one");
   for (size_t i = 0; i < list.containers.size(); ++i) {
-    if (list.containers[i].released) continue;
+    if (list.containers[i].released || list.containers[i].borrowed) continue;
     list.outcome.violations.push_back("container " + std::to_string(i + 1) +
                                       " was not released before the export returned");
     live_count.fetch_sub(1, std::memory_order_relaxed);

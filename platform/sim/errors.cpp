@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "modules.h"
+#include "pe_resources.h"
 #include "qvsim/control.h"
 #include "sim_state.h"
 #include "system_messages.h"
@@ -32,26 +34,46 @@ extern "C" DWORD WINAPI GetLastError(void) { return last_error; }
 
 extern "C" void WINAPI SetLastError(DWORD dwErrCode) { last_error = dwErrCode; }
 
-// Only system messages with inserts ignored are simulated. A text that does not fit the
-// buffer fails with 122 after filling the buffer without a terminator, the least helpful
-// thing Windows may leave there.
-extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD,
-                                       LPSTR lpBuffer, DWORD nSize, va_list*) {
+// Messages of the system and of modules loaded as data files, with inserts ignored. A text
+// that does not fit the buffer fails with 122 after filling the buffer without a
+// terminator, the least helpful thing Windows may leave there.
+extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId,
+                                       DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize, va_list*) {
   using namespace qvsim::detail;
-  if ((dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || lpBuffer == nullptr) {
+  QVSIM_SERVICE(DWORD{0});
+  constexpr DWORD kSources = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE;
+  if ((dwFlags & kSources) == 0 || lpBuffer == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   std::string text;
   {
-    std::lock_guard<std::recursive_mutex> guard(lock());
-    auto found = messages().find(dwMessageId);
-    if (found == messages().end() || found->second.empty()) {
-      SetLastError(ERROR_MR_MID_NOT_FOUND);
+    DWORD error = ERROR_MR_MID_NOT_FOUND;
+    if ((dwFlags & FORMAT_MESSAGE_FROM_HMODULE) != 0) {
+      if ((dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) == 0) {
+        // Inserts would be read from the arguments: the simulation never reads them.
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+      }
+      error = module_message(static_cast<HMODULE>(const_cast<void*>(lpSource)), dwMessageId,
+                             dwLanguageId, &text);
+      if (error == ERROR_SUCCESS) text = escapes_applied(text);
+    }
+    if (error != ERROR_SUCCESS && (dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) != 0) {
+      auto found = messages().find(dwMessageId);
+      if (found != messages().end() && !found->second.empty()) {
+        text = found->second + "\r\n";
+        error = ERROR_SUCCESS;
+      } else {
+        error = ERROR_MR_MID_NOT_FOUND;
+      }
+    }
+    if (error != ERROR_SUCCESS) {
+      SetLastError(error);
       return 0;
     }
-    text = found->second + "\r\n";
   }
+  if (text.empty()) return 0;
   if (text.size() + 1 > nSize) {
     std::memcpy(lpBuffer, text.data(), nSize);
     SetLastError(ERROR_INSUFFICIENT_BUFFER);

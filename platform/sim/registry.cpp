@@ -355,4 +355,6 @@ void restart_registry() {
   drop_volatile(*registry().current_user);
 }
 
+void restart() { restart_registry(); }
+
 }  // namespace qvsim

@@ -286,6 +286,70 @@ void check_key_lifecycle(const Exports& e) {
   check(delete_key(e, kSource) == ERR_KEY_FAILED, "delete again");
 }
 
+// Whether the registry takes a lasting subkey under the source's key: 0 for a lasting key,
+// 1021 for a volatile one.
+LSTATUS lasting_subkey(const std::string& source) {
+  HKEY key = nullptr;
+  LSTATUS status =
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path(source).c_str(), 0, KEY_ALL_ACCESS, &key);
+  if (status != ERROR_SUCCESS) return status;
+  HKEY child = nullptr;
+  char no_class[] = "";
+  status = RegCreateKeyExA(key, "Lasting", 0, no_class, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &child, nullptr);
+  if (status == ERROR_SUCCESS) {
+    RegCloseKey(child);
+    RegDeleteKeyA(key, "Lasting");
+  }
+  RegCloseKey(key);
+  return status;
+}
+
+// .T. as third parameter makes the key lasting; anything else, the volatile key. Then the
+// key's message file, this very quorvel.dll, renders the library's messages through
+// QVFORMATEVENTMESSAGE.
+void check_lasting_key_and_messages(HMODULE module, const std::string& dll) {
+  auto create = reinterpret_cast<xpp::ExportFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "QVCREATEEVENTKEY")));
+  auto del = reinterpret_cast<xpp::ExportFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "QVDELEVENTKEY")));
+  auto format = reinterpret_cast<xpp::ExportFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "QVFORMATEVENTMESSAGE")));
+  check(create && del && format, "QVFORMATEVENTMESSAGE found in quorvel.dll");
+  if (!create || !del || !format) return;
+  const std::string source = "QuorvelDllChecksLasting";
+  for (auto [third, lasts] :
+       {std::pair{xpp::Value::boolean(true), true}, std::pair{xpp::Value::boolean(false), false},
+        std::pair{xpp::Value::num(1), false}}) {
+    std::string what = "QVCREATEEVENTKEY with " + xpp::to_literal(third);
+    call(del, {xpp::Value::str(source)}, "QVDELEVENTKEY");
+    check(call(create, {xpp::Value::str(source), xpp::Value::str(dll), third}, what) == 0, what);
+    LSTATUS status = lasting_subkey(source);
+    check(status == (lasts ? ERROR_SUCCESS : ERROR_CHILD_MUST_BE_VOLATILE),
+          what + ": a lasting subkey gives " + num(status));
+  }
+  struct Rendered {
+    double id;
+    std::vector<xpp::Value> strings;
+    std::string text;
+  };
+  const Rendered renderings[] = {
+      {1, {xpp::Value::str("Hello from Xbase++")}, "Hello from Xbase++\r\n"},
+      {1000, {xpp::Value::str("last"), xpp::Value::str("x")}, "last\r\n"},
+      {500, {}, "%1\r\n"},
+      {1001, {xpp::Value::str("none")}, ""}};
+  for (const Rendered& r : renderings) {
+    xpp::CallResult got =
+        xpp::call(format, {xpp::Value::str("Application"), xpp::Value::str(source),
+                           xpp::Value::num(r.id), xpp::Value::array(r.strings)});
+    for (const std::string& v : got.violations) check(false, "QVFORMATEVENTMESSAGE: " + v);
+    check(got.value.is_character() && got.value.text == r.text,
+          "QVFORMATEVENTMESSAGE message " + num(static_cast<long>(r.id)) + " gives " +
+              xpp::to_literal(got.value) + ", expected " + quoted(r.text));
+  }
+  call(del, {xpp::Value::str(source)}, "QVDELEVENTKEY");
+}
+
 // The longest message-file path is stored whole; a longer one is refused before any
 // registry call, with 206 as the result and the last error, and no key is made.
 struct LongPath {
@@ -469,6 +533,7 @@ int main(int argc, char** argv) {
     check_long_message_files(e);
     check_key_name_limit();
     check_long_source_names(e);
+    check_lasting_key_and_messages(m.loaded, dll);
   }
 
   if (m.data_file != nullptr) FreeLibrary(m.data_file);

@@ -21,6 +21,10 @@ namespace qvsim {
 // at start, settings from the environment, no injected faults.
 QVSIM_API void reset();
 
+// The simulated machine restarts: the registry's volatile keys are gone and its handles
+// closed; everything else stays.
+QVSIM_API void restart();
+
 // A fixed clock (seconds since 1970-01-01 UTC); 0 returns to the real clock.
 QVSIM_API void set_clock(uint32_t seconds);
 QVSIM_API uint32_t now();
@@ -40,6 +44,9 @@ QVSIM_API std::vector<uint8_t> user_sid(const std::string& user);
 // calls that go through. A failing HeapFree still frees the block.
 QVSIM_API void fail_next(const std::string& service, uint32_t error, int count = 1, int skip = 0);
 QVSIM_API void clear_faults();
+
+// Modules loaded as data files and not yet freed.
+QVSIM_API int loaded_modules();
 
 // Replaces the system's message text for an error code (empty text: the code has none).
 QVSIM_API void set_system_message(uint32_t code, const std::string& text);

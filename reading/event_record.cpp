@@ -1,0 +1,206 @@
+// QVREADEVENTRECORD: one event-log record with everything it holds, as an array of its
+// numbers, names, user, raw data and an array of its insertion strings.
+#include "host/exports.h"
+#include "host/frame.h"
+#include "reading/event_record.h"
+#include "reading/read_record.h"
+
+namespace {
+
+constexpr XppLong kDefaultFlags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+constexpr DWORD kClosingLength = 4;
+
+// A part of the record: its bytes lie in [from, from + length) of the buffer.
+struct Part {
+  DWORD from;
+  DWORD length;
+};
+
+// The part when [from, from + length) lies within [low, high), else none (length 0).
+Part part_within(DWORD from, DWORD length, DWORD low, DWORD high) {
+  if (from < low || from > high || length > high - from) return Part{low, 0};
+  return Part{from, length};
+}
+
+// The zero-terminated text that starts at pos and ends before high: its length, or -1 when
+// no terminator is found there.
+long text_at(const BYTE* buffer, DWORD pos, DWORD high) {
+  if (pos >= high) return -1;
+  const void* zero = memchr(buffer + pos, 0, high - pos);
+  if (zero == nullptr) return -1;
+  return static_cast<long>(static_cast<const BYTE*>(zero) - (buffer + pos));
+}
+
+// The number's decimal digits at out; returns how many.
+DWORD decimal(DWORD value, char* out) {
+  char digits[10];
+  DWORD count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (DWORD i = 0; i < count; ++i) out[i] = digits[count - 1 - i];
+  return count;
+}
+
+// Lowers the bound to a part's offset when the record places the part there, past the
+// fixed part.
+void lower_to(DWORD* bound, DWORD offset, bool placed) {
+  if (placed && offset >= qv::kRecordFixedPart && offset < *bound) *bound = offset;
+}
+
+void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
+  _conPutNL(work, static_cast<XppLong>(value));
+  _conArrayPut(array, work, element, 0);
+}
+
+void put_bytes(ContainerHandle array, ContainerHandle work, XppUlong element, const BYTE* bytes,
+               DWORD length) {
+  _conPutCL(work, reinterpret_cast<const char*>(bytes), length);
+  _conArrayPut(array, work, element, 0);
+}
+
+}  // namespace
+
+namespace qv {
+
+DWORD format_sid(const BYTE* sid, DWORD length, char* text, DWORD size) {
+  if (size == 0) return 0;
+  text[0] = 0;
+  // Revision 1, its sub-authority count, the 48-bit authority, then the sub-authorities.
+  if (length < 8 || sid[0] != 1) return 0;
+  DWORD count = sid[1];
+  if (count > kMaxSubAuthorities || length < 8 + 4 * count) return 0;
+  uint64_t authority = 0;
+  for (int i = 2; i < 8; ++i) authority = (authority << 8) | sid[i];
+  // The longest text: "S-1-0x" and 12 hex digits, then 15 times "-" and 10 digits.
+  char out[6 + 12 + 15 * 11 + 1];
+  DWORD n = 0;
+  memcpy(out, "S-1-", 4);
+  n = 4;
+  if (authority < 0x100000000ull) {
+    n += decimal(static_cast<DWORD>(authority), out + n);
+  } else {
+    out[n++] = '0';
+    out[n++] = 'x';
+    for (int shift = 44; shift >= 0; shift -= 4)
+      out[n++] = "0123456789ABCDEF"[(authority >> shift) & 15];
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    const BYTE* p = sid + 8 + 4 * i;
+    out[n++] = '-';
+    n += decimal(p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24, out + n);
+  }
+  if (n >= size) return 0;
+  memcpy(text, out, n);
+  text[n] = 0;
+  return n;
+}
+
+void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delivered) {
+  EVENTLOGRECORD fields;
+  memcpy(&fields, buffer, sizeof fields);
+
+  // The record's contents: from its fixed part up to its closing length, within what was
+  // delivered into the buffer.
+  DWORD end = fields.Length;
+  if (delivered < end) end = delivered;
+  if (size < end) end = size;
+  DWORD high = end >= kRecordFixedPart + kClosingLength ? end - kClosingLength : kRecordFixedPart;
+
+  // The parts lie in this order, each after the one before: the two names, the user's SID,
+  // the strings, the raw data. The names end before the first part that the record places.
+  bool has_strings = fields.NumStrings > 0;
+  DWORD names_high = high;
+  lower_to(&names_high, fields.UserSidOffset, fields.UserSidLength > 0);
+  lower_to(&names_high, fields.StringOffset, has_strings);
+  lower_to(&names_high, fields.DataOffset, fields.DataLength > 0);
+
+  // An unterminated name leaves both empty.
+  Part source = {kRecordFixedPart, 0};
+  Part computer = {kRecordFixedPart, 0};
+  DWORD names_end = kRecordFixedPart;
+  long source_length = text_at(buffer, kRecordFixedPart, names_high);
+  if (source_length >= 0) {
+    DWORD computer_from = kRecordFixedPart + static_cast<DWORD>(source_length) + 1;
+    long computer_length = text_at(buffer, computer_from, names_high);
+    if (computer_length >= 0) {
+      source.length = static_cast<DWORD>(source_length);
+      computer = Part{computer_from, static_cast<DWORD>(computer_length)};
+      names_end = computer_from + computer.length + 1;
+    }
+  }
+  bool strings_placed =
+      has_strings && fields.StringOffset >= names_end && fields.StringOffset <= high;
+  Part sid = part_within(fields.UserSidOffset, fields.UserSidLength, names_end,
+                         strings_placed ? fields.StringOffset : high);
+  // The raw data begins past the first string's first byte, at the least.
+  DWORD data_low = strings_placed ? fields.StringOffset + 1 : sid.from + sid.length;
+  Part data = part_within(fields.DataOffset, fields.DataLength, data_low, high);
+  DWORD strings_high = data.length > 0 ? data.from : high;
+
+  ContainerHandle array = _conNewArray(1, QVREC_ELEMENTS);
+  ContainerHandle strings = _conNewArray(1, fields.NumStrings);
+  ContainerHandle work = _conNew(nullptr);
+  if (array == nullptr || strings == nullptr || work == nullptr) {
+    if (array != nullptr) _conRelease(array);
+    if (strings != nullptr) _conRelease(strings);
+    if (work != nullptr) _conRelease(work);
+    heap_free(buffer);
+    _retnl(pl, ERR_NO_ARRAY);
+    return;
+  }
+  put_number(array, work, QVREC_NUMBER, fields.RecordNumber);
+  put_number(array, work, QVREC_TIMEGENERATED, fields.TimeGenerated);
+  put_number(array, work, QVREC_TIMEWRITTEN, fields.TimeWritten);
+  put_number(array, work, QVREC_EVENTID, fields.EventID);
+  put_number(array, work, QVREC_TYPE, fields.EventType);
+  put_number(array, work, QVREC_CATEGORY, fields.EventCategory);
+  put_bytes(array, work, QVREC_SOURCE, buffer + source.from, source.length);
+  put_bytes(array, work, QVREC_COMPUTER, buffer + computer.from, computer.length);
+  char sid_text[kSidTextBytes];
+  DWORD sid_chars = format_sid(buffer + sid.from, sid.length, sid_text, sizeof sid_text);
+  put_bytes(array, work, QVREC_USERSID, reinterpret_cast<const BYTE*>(sid_text), sid_chars);
+  put_bytes(array, work, QVREC_DATA, buffer + data.from, data.length);
+
+  // The strings one after another, each closed by a zero byte before the raw data; the
+  // first without its terminator there, and every one after it, is empty.
+  DWORD pos = strings_placed ? fields.StringOffset : strings_high;
+  for (XppUlong i = 1; i <= fields.NumStrings; ++i) {
+    long length = text_at(buffer, pos, strings_high);
+    if (length < 0) {
+      pos = strings_high;
+      put_bytes(strings, work, i, buffer, 0);
+      continue;
+    }
+    put_bytes(strings, work, i, buffer + pos, static_cast<DWORD>(length));
+    pos += static_cast<DWORD>(length) + 1;
+  }
+  _conArrayPut(array, strings, QVREC_STRINGS, 0);
+
+  _conReturn(pl, array);
+  _conRelease(array);
+  _conRelease(strings);
+  _conRelease(work);
+  heap_free(buffer);
+}
+
+}  // namespace qv
+
+QV_EXPORT QVREADEVENTRECORD(XppParamList pl) {
+  HANDLE handle = qv::handle_or_refuse(pl);
+  if (handle == nullptr) return;
+  XppLong flags = _parnl(pl, 2);
+  if (flags == 0) flags = kDefaultFlags;
+  XppLong number = _parnl(pl, 3);
+
+  DWORD size = 0;
+  DWORD delivered = 0;
+  BYTE* buffer = qv::read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number),
+                                 &size, &delivered);
+  if (buffer == nullptr) {
+    _retnl(pl, ERR_READ_FAILED);
+    return;
+  }
+  qv::return_event_record(pl, buffer, size, delivered);
+}
