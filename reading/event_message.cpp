@@ -4,8 +4,6 @@
 // The message's text is taken with its inserts left as written, and the strings are put in
 // here: nothing is read past the strings given, and an insert's format (%1!d!) never makes
 // a string be read as a number or a wide string.
-#include <stdio.h>
-
 #include "host/exports.h"
 #include "host/frame.h"
 
@@ -297,9 +295,17 @@ struct Call {
 
 // The message of the call, or its Windows error with the result "".
 DWORD render(XppParamList pl, bool has_strings, const char* log, const char* source, Call* call) {
+  // The prefix, the log's name, a backslash and the source's name: each name at most
+  // MAX_NAME_BYTES - 1 characters, so the buffer holds them all.
   char path[kKeyPathBytes];
-  memset(path, 0, sizeof path);
-  snprintf(path, sizeof path, EVENT_LOG_KEY_PREFIX "%s\\%s", log, source);
+  char* end = path;
+  memcpy(end, EVENT_LOG_KEY_PREFIX, sizeof EVENT_LOG_KEY_PREFIX - 1);
+  end += sizeof EVENT_LOG_KEY_PREFIX - 1;
+  const size_t log_chars = strlen(log);
+  memcpy(end, log, log_chars);
+  end += log_chars;
+  *end++ = '\\';
+  memcpy(end, source, strlen(source) + 1);
   if (LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &call->key)) {
     call->key = nullptr;
     return static_cast<DWORD>(opened);
