@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr XppLong kDefaultFlags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 constexpr DWORD kClosingLength = 4;
 
 // A part of the record: its bytes lie in [from, from + length) of the buffer.
@@ -188,19 +187,9 @@ void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delive
 }  // namespace qv
 
 QV_EXPORT QVREADEVENTRECORD(XppParamList pl) {
-  HANDLE handle = qv::handle_or_refuse(pl);
-  if (handle == nullptr) return;
-  XppLong flags = _parnl(pl, 2);
-  if (flags == 0) flags = kDefaultFlags;
-  XppLong number = _parnl(pl, 3);
-
   DWORD size = 0;
   DWORD delivered = 0;
-  BYTE* buffer = qv::read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number),
-                                 &size, &delivered);
-  if (buffer == nullptr) {
-    _retnl(pl, ERR_READ_FAILED);
-    return;
-  }
+  BYTE* buffer = qv::read_record_of_call(pl, &size, &delivered);
+  if (buffer == nullptr) return;
   qv::return_event_record(pl, buffer, size, delivered);
 }

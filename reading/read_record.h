@@ -56,6 +56,21 @@ inline BYTE* read_record(HANDLE handle, DWORD flags, DWORD number, DWORD* size, 
   return buffer;
 }
 
+// The read that an export's call asks for: the handle in parameter 1 (0 refuses the call with
+// ERR_MISSING_FIRST), the flags in parameter 2 (0 or absent: a seek read forwards) and the
+// record number in parameter 3. Null, with the call's result set, when nothing was read.
+inline BYTE* read_record_of_call(XppParamList pl, DWORD* size, DWORD* delivered) {
+  HANDLE handle = handle_or_refuse(pl);
+  if (handle == nullptr) return nullptr;
+  XppLong flags = _parnl(pl, 2);
+  if (flags == 0) flags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+  XppLong number = _parnl(pl, 3);
+  BYTE* buffer =
+      read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number), size, delivered);
+  if (buffer == nullptr) _retnl(pl, ERR_READ_FAILED);
+  return buffer;
+}
+
 }  // namespace qv
 
 #endif

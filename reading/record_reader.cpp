@@ -6,7 +6,6 @@
 namespace {
 
 constexpr DWORD kFixedPart = qv::kRecordFixedPart;
-constexpr XppLong kDefaultFlags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 constexpr XppUlong kNumberElements = 7;
 
 void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
@@ -55,20 +54,10 @@ void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECO
 }  // namespace
 
 QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
-  HANDLE handle = qv::handle_or_refuse(pl);
-  if (handle == nullptr) return;
-  XppLong flags = _parnl(pl, 2);
-  if (flags == 0) flags = kDefaultFlags;
-  XppLong number = _parnl(pl, 3);
-
   DWORD size = 0;
   DWORD delivered = 0;
-  BYTE* buffer = qv::read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number),
-                                 &size, &delivered);
-  if (buffer == nullptr) {
-    _retnl(pl, ERR_READ_FAILED);
-    return;
-  }
+  BYTE* buffer = qv::read_record_of_call(pl, &size, &delivered);
+  if (buffer == nullptr) return;
   EVENTLOGRECORD fields;
   memcpy(&fields, buffer, sizeof fields);
 
