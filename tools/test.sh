@@ -20,10 +20,11 @@ for preset in native asan tsan; do
   ctest --preset "$preset" -j 2
 done
 
-# Valgrind memcheck over the native unit tests.
+# Valgrind memcheck over the native unit tests; not the one that makes memory run out, which
+# Valgrind cannot turn into a failed allocation.
 echo "=== valgrind"
 valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
-  build/native/bin/quorvel_tests --gtest_brief=1
+  build/native/bin/quorvel_tests --gtest_brief=1 --gtest_filter=-EvtFiles.MemoryRunningOutFailsTheCall
 
 # Fuzz targets, each from its seed corpus for a fixed time.
 run_preset fuzz
