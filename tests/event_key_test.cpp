@@ -103,6 +103,7 @@ struct Lasting {
   xpp::Arg third;
   bool lasts;
 };
+void PrintTo(const Lasting& l, std::ostream* os) { *os << l.name; }
 
 class LastingKey : public EventKeyTest, public ::testing::WithParamInterface<Lasting> {};
 
