@@ -42,6 +42,7 @@ struct Case {
   double error;  // the last error after a result of ""
   bool with_log = true;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 Value strings(std::vector<const char*> texts) {
   std::vector<Value> items;
@@ -255,6 +256,7 @@ struct ServiceFault {
   Value expected;
   double last_error;
 };
+void PrintTo(const ServiceFault& f, std::ostream* os) { *os << f.name; }
 
 class MessageFault : public MessageFiles, public ::testing::WithParamInterface<ServiceFault> {};
 

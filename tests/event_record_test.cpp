@@ -106,6 +106,7 @@ struct Damage {
   std::vector<int> emptied;  // positions of the record array that become empty
   Value strings;
 };
+void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
 
 void put32(std::vector<uint8_t>& r, size_t at, uint32_t v) { std::memcpy(&r[at], &v, 4); }
 uint32_t get32(const std::vector<uint8_t>& r, size_t at) {
