@@ -171,6 +171,7 @@ class FileRing {
   // The file's bytes `pos .. pos + length` (length at most kWindow), or null when they
   // are not all in the file or cannot be read.
   const uint8_t* at(uint64_t pos, size_t length) {
+    if (held_ != nullptr) return pos + length <= size_ ? held_ + pos : nullptr;
     if (pos >= start_ && pos + length <= end_) return window_.data() + (pos - start_);
     if (pos + length > size_) return nullptr;
     size_t take = size_ - pos < window_.size() ? static_cast<size_t>(size_ - pos) : window_.size();
@@ -180,6 +181,8 @@ class FileRing {
     end_ = pos + take;
     return window_.data();
   }
+  // From now on the bytes come from the whole file, held in memory at `bytes`.
+  void hold(const uint8_t* bytes) { held_ = bytes; }
   // The first place at or after `pos` that may hold other bytes than zeros: the next data
   // where the file system keeps the file's holes, else `pos` itself.
   uint64_t data_from(uint64_t pos) const {
@@ -212,6 +215,7 @@ class FileRing {
  private:
   int fd_;
   uint64_t size_;
+  const uint8_t* held_ = nullptr;
   std::vector<uint8_t> window_;
   uint64_t start_ = 0;
   uint64_t end_ = 0;
@@ -459,6 +463,14 @@ DWORD read_evt(int fd, uint64_t size, EvtContents* out) {
     uint32_t oldest_offset = get32(eof_record + 20);
     if (!ring.holds(oldest_offset)) return ERROR_EVENTLOG_FILE_CORRUPT;
 
+    // An event log after all: the file whole, read once, and its records walked there.
+    out->bytes.resize(static_cast<size_t>(size));
+    if (!read_exactly(fd, 0, out->bytes.data(), static_cast<size_t>(size))) {
+      out->bytes.clear();
+      return ERROR_EVENTLOG_FILE_CORRUPT;
+    }
+    ring.hold(out->bytes.data());
+
     // From the oldest record to the end-of-file record, each record whole and in the
     // space that is left.
     uint64_t pos = oldest_offset;
@@ -483,13 +495,8 @@ DWORD read_evt(int fd, uint64_t size, EvtContents* out) {
       pos = ring.advance(pos, length);
     }
 
-    // The file whole, and the record split by its end copied whole behind it.
+    // The record split by the file's end copied whole behind it.
     out->bytes.resize(static_cast<size_t>(size) + split);
-    if (!read_exactly(fd, 0, out->bytes.data(), static_cast<size_t>(size))) {
-      out->records.clear();
-      out->bytes.clear();
-      return ERROR_EVENTLOG_FILE_CORRUPT;
-    }
     out->file_size = static_cast<size_t>(size);
     for (EvtContents::Slot& slot : out->records) {
       if (slot.offset + slot.length <= size) continue;

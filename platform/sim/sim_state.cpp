@@ -72,6 +72,8 @@ bool on_reset(std::function<void()> hook) {
 }
 
 bool take_fault(const char* service, DWORD* error) {
+  // Most calls meet no fault at all: they pass without the lock.
+  if (armed_faults.load(std::memory_order_acquire) == 0) return false;
   std::lock_guard<std::recursive_mutex> guard(lock());
   auto found = faults().find(service);
   if (found == faults().end() || found->second.remaining <= 0) return false;
@@ -87,7 +89,7 @@ bool take_fault(const char* service, DWORD* error) {
   return true;
 }
 
-bool any_fault() { return armed_faults.load(std::memory_order_relaxed) != 0; }
+bool any_fault() { return armed_faults.load(std::memory_order_acquire) != 0; }
 
 uint32_t new_handle_value() {
   static uint32_t next = 0;
