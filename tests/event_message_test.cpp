@@ -62,6 +62,7 @@ class MessageFiles : public EventLogTest {
     write_bytes(path("params.dll"), pe_with_message_table(message_table(kParameters)));
     write_bytes(path("quorvel.dll"), pe_with_message_table(read_bytes(QV_MESSAGE_TABLE_FILE)));
     write_bytes(path("plain.txt"), {'n', 'o', ' ', 'P', 'E'});
+    ASSERT_EQ(mkfifo(path("pipe.dll").c_str(), 0600), 0);
     setenv("QVTEST_DIR", dir_.c_str(), 1);
   }
   void TearDown() override {
@@ -138,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The files.
         Case{"MissingFile", {{"App", "@/missing.dll"}}, {text("App"), num(100)}, Value::str(""), 2},
         Case{"NotAModule", {{"App", "@/plain.txt"}}, {text("App"), num(100)}, Value::str(""), 193},
+        // A named pipe is refused from its type, without waiting for a writer.
+        Case{"NamedPipe", {{"App", "@/pipe.dll"}}, {text("App"), num(100)}, Value::str(""), 5},
         Case{"MessageInNoFile", {kApp}, {text("App"), num(999)}, Value::str(""), 317},
         Case{"FilesInOrder",
              {{"App", " @/missing.dll ; @/plain.txt;;@/app.dll;@/other.dll"}},

@@ -9,14 +9,13 @@
 #include <string>
 
 #include "eventlog_store.h"
+#include "host_files.h"
 
 using namespace qvsim::detail;
 
 namespace {
 
 constexpr DWORD kMaxReadBuffer = 0x7FFFF;  // the largest buffer ReadEventLog accepts
-constexpr DWORD kErrorWriteFault = 29;
-constexpr DWORD kErrorDiskFull = 112;
 
 struct ReadStats {
   uint32_t calls = 0;
@@ -90,79 +89,6 @@ bool records_of(EventLogHandle* h, Log** live, BackupLog** backup) {
   }
   *live = find_log(h->log);
   return *live != nullptr;
-}
-
-// A missing file is "file not found" when its directory exists, else "path not found".
-bool directory_of_exists(const char* path) {
-  std::string dir(path);
-  size_t slash = dir.find_last_of('/');
-  if (slash == std::string::npos) return true;
-  dir.resize(slash == 0 ? 1 : slash);
-  struct stat st;
-  return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-DWORD error_of_open(int error, const char* path) {
-  switch (error) {
-    case ENOENT:
-      return directory_of_exists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-      return ERROR_PATH_NOT_FOUND;
-    default:
-      return ERROR_ACCESS_DENIED;
-  }
-}
-
-// An open file, closed when it goes.
-class OpenFile {
- public:
-  OpenFile() = default;
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  ~OpenFile() {
-    if (fd >= 0) ::close(fd);
-  }
-  int fd = -1;
-  uint64_t size = 0;
-};
-
-// A regular file opened for reading, or the Windows error for why it cannot be. Anything
-// else (a directory, a named pipe, a device) is refused from its type before it is
-// opened, and the opening does not wait, should the path have become one in between.
-DWORD open_regular_file(const char* path, OpenFile* file) {
-  struct stat st;
-  if (::stat(path, &st) != 0) return error_of_open(errno, path);
-  if (!S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
-  file->fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (file->fd < 0) return error_of_open(errno, path);
-  if (fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
-  file->size = static_cast<uint64_t>(st.st_size);
-  return ERROR_SUCCESS;
-}
-
-// A new file with these bytes; an existing file is left as it is. A file that could not
-// be written whole is removed again.
-DWORD write_new_file(const char* path, const uint8_t* bytes, size_t size) {
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
-    return errno == ENOENT ? ERROR_PATH_NOT_FOUND : error_of_open(errno, path);
-  }
-  size_t done = 0;
-  DWORD error = ERROR_SUCCESS;
-  while (done < size) {
-    ssize_t n = ::write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = errno == ENOSPC ? kErrorDiskFull : kErrorWriteFault;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && error == ERROR_SUCCESS) error = kErrorWriteFault;
-  if (error != ERROR_SUCCESS) ::unlink(path);
-  return error;
 }
 
 // The handle's log as a file: a live log's records as written now; a backup file's bytes

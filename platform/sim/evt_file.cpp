@@ -8,6 +8,7 @@
 #include <string>
 
 #include "codepage.h"
+#include "host_files.h"
 
 namespace qvsim::detail {
 namespace {
@@ -135,19 +136,6 @@ bool is_eof_record(const uint8_t* p) {
   if (get32(p) != kEvtEofSize || get32(p + 36) != kEvtEofSize) return false;
   for (size_t i = 0; i < 4; ++i) {
     if (get32(p + 4 + 4 * i) != kEofMagic[i]) return false;
-  }
-  return true;
-}
-
-// Bytes `length` from `offset` of the file, read whole; false when the file ends before.
-bool read_exactly(int fd, uint64_t offset, uint8_t* to, size_t length) {
-  while (length > 0) {
-    ssize_t n = ::pread(fd, to, length, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    to += n;
-    offset += static_cast<uint64_t>(n);
-    length -= static_cast<size_t>(n);
   }
   return true;
 }

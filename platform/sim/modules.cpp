@@ -1,17 +1,14 @@
 // Modules loaded as data files, their message tables, and the process environment's
 // expansion into strings.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "codepage.h"
+#include "host_files.h"
 #include "qvsim/control.h"
 #include "modules.h"
 #include "pe_resources.h"
@@ -30,34 +27,21 @@ std::map<uintptr_t, std::vector<uint8_t>>& modules() {
 
 [[maybe_unused]] const bool registered = on_reset([] { modules().clear(); });
 
+// The most of a file that is loaded as a module; Windows maps a module whole, the simulation
+// reads it whole.
+constexpr uint64_t kMaxModuleBytes = uint64_t{256} << 20;
+
+// The whole of a regular file, never one larger than kMaxModuleBytes (8: no memory for it).
 DWORD read_whole_file(const char* path, std::vector<uint8_t>* bytes) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOTDIR) return ERROR_PATH_NOT_FOUND;
-    if (errno != ENOENT) return ERROR_ACCESS_DENIED;
-    // A missing file is "file not found" where its directory exists, else "path not found".
-    std::string dir(path);
-    size_t slash = dir.find_last_of('/');
-    dir = slash == std::string::npos ? "." : dir.substr(0, slash + 1);
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND
-                                                              : ERROR_PATH_NOT_FOUND;
+  OpenFile file;
+  if (DWORD error = open_regular_file(path, &file)) return error;
+  if (file.size > kMaxModuleBytes) return ERROR_NOT_ENOUGH_MEMORY;
+  try {
+    bytes->resize(static_cast<size_t>(file.size));
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
   }
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ERROR_ACCESS_DENIED;
-  }
-  bytes->resize(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < bytes->size()) {
-    ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bytes->resize(done);
-  ::close(fd);
+  if (!read_exactly(file.fd, 0, bytes->data(), bytes->size())) return ERROR_BAD_EXE_FORMAT;
   return ERROR_SUCCESS;
 }
 
