@@ -48,11 +48,6 @@ void lower_to(DWORD* bound, DWORD offset, bool placed) {
   if (placed && offset >= qv::kRecordFixedPart && offset < *bound) *bound = offset;
 }
 
-void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
-  _conPutNL(work, static_cast<XppLong>(value));
-  _conArrayPut(array, work, element, 0);
-}
-
 void put_bytes(ContainerHandle array, ContainerHandle work, XppUlong element, const BYTE* bytes,
                DWORD length) {
   _conPutCL(work, reinterpret_cast<const char*>(bytes), length);

@@ -56,6 +56,12 @@ inline BYTE* read_record(HANDLE handle, DWORD flags, DWORD number, DWORD* size, 
   return buffer;
 }
 
+// A number of the record into an element of the array, through the work container.
+inline void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
+  _conPutNL(work, static_cast<XppLong>(value));
+  _conArrayPut(array, work, element, 0);
+}
+
 // The read that an export's call asks for: the handle in parameter 1 (0 refuses the call with
 // ERR_MISSING_FIRST), the flags in parameter 2 (0 or absent: a seek read forwards) and the
 // record number in parameter 3. Null, with the call's result set, when nothing was read.

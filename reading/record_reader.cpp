@@ -8,11 +8,6 @@ namespace {
 constexpr DWORD kFixedPart = qv::kRecordFixedPart;
 constexpr XppUlong kNumberElements = 7;
 
-void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
-  _conPutNL(work, static_cast<XppLong>(value));
-  _conArrayPut(array, work, element, 0);
-}
-
 // Where the part at `offset` (of `length` bytes) cuts strings that start at `start` and
 // run up to `end`: its offset when it begins among them, else `end`.
 DWORD part_cut(DWORD offset, DWORD length, DWORD start, DWORD end) {
@@ -70,13 +65,13 @@ QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
     _retnl(pl, ERR_NO_ARRAY);
     return;
   }
-  put_number(array, work, 1, fields.RecordNumber);
-  put_number(array, work, 2, fields.TimeGenerated);
-  put_number(array, work, 3, fields.TimeWritten);
-  put_number(array, work, 4, fields.EventID);
-  put_number(array, work, 5, fields.EventType);
-  put_number(array, work, 6, fields.NumStrings);
-  put_number(array, work, 7, fields.EventCategory);
+  qv::put_number(array, work, 1, fields.RecordNumber);
+  qv::put_number(array, work, 2, fields.TimeGenerated);
+  qv::put_number(array, work, 3, fields.TimeWritten);
+  qv::put_number(array, work, 4, fields.EventID);
+  qv::put_number(array, work, 5, fields.EventType);
+  qv::put_number(array, work, 6, fields.NumStrings);
+  qv::put_number(array, work, 7, fields.EventCategory);
   put_strings(array, work, fields, buffer, size, delivered);
 
   _conReturn(pl, array);
