@@ -47,11 +47,10 @@ extern "C" LPVOID WINAPI HeapReAlloc(HANDLE, DWORD dwFlags, LPVOID lpMem, SIZE_T
 }
 
 // An injected fault leaves its error as the thread's last error, as a failing HeapFree
-// does; the block is freed all the same, so that a test of it leaks nothing. The fault
-// table is looked at only while some fault is injected: every block passes through here.
+// does; the block is freed all the same, so that a test of it leaks nothing.
 extern "C" BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID lpMem) {
   DWORD error = 0;
-  bool faulted = ::qvsim::detail::any_fault() && ::qvsim::detail::take_fault(__func__, &error);
+  bool faulted = ::qvsim::detail::take_fault(__func__, &error);
   if (lpMem != nullptr) std::free(block_of(lpMem));
   return faulted ? ::qvsim::detail::fail(error, FALSE) : TRUE;
 }

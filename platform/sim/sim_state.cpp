@@ -89,8 +89,6 @@ bool take_fault(const char* service, DWORD* error) {
   return true;
 }
 
-bool any_fault() { return armed_faults.load(std::memory_order_acquire) != 0; }
-
 uint32_t new_handle_value() {
   static uint32_t next = 0;
   std::lock_guard<std::recursive_mutex> guard(lock());

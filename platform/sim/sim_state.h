@@ -29,10 +29,9 @@ Settings& settings();
 // Services register from a static initialiser.
 bool on_reset(std::function<void()> hook);
 
-// True, with the error to report, when a fault was injected for this service.
+// True, with the error to report, when a fault was injected for this service. While no
+// fault is injected at all it answers without the lock.
 bool take_fault(const char* service, DWORD* error);
-// Whether a fault is injected for any service: a cheap test without the lock.
-bool any_fault();
 
 // The way into every simulated service: a fault injected for the service, named by the
 // function itself, answers first; otherwise the shared lock is held for the rest of the call.
