@@ -4,6 +4,7 @@
 # operations from XPPRT1.dll; elsewhere it links the simulated services and the stand-in
 # run-time's shared library. What follows from that choice is set here:
 #   QV_SERVICES         what the library links for the Windows services
+#   QV_SEAM_INCLUDE     where platform/qv_windows.h finds the simulation's declarations
 #   QV_RUNTIME          what it links for the run-time's operations
 #   QV_MODULE_RULES     how the module is linked: export list, file names, link options
 #   QV_RUNTIME_RULES    how the stand-in run-time's module is named and what it exports
@@ -13,6 +14,7 @@
 if(WIN32)
   include(${PROJECT_SOURCE_DIR}/cmake/Win32Imports.cmake)
   set(QV_SERVICES advapi32 kernel32)
+  set(QV_SEAM_INCLUDE "")
   set(QV_RUNTIME xpprt1_imports)
   set(QV_MODULE_RULES ${PROJECT_SOURCE_DIR}/cmake/Win32Library.cmake)
   set(QV_RUNTIME_RULES ${PROJECT_SOURCE_DIR}/cmake/Win32Runtime.cmake)
@@ -22,6 +24,7 @@ if(WIN32)
 else()
   add_subdirectory(platform/sim)
   set(QV_SERVICES qvwinsim)
+  set(QV_SEAM_INCLUDE ${PROJECT_SOURCE_DIR}/platform/sim/include)
   set(QV_RUNTIME xpprt1)
   set(QV_MODULE_RULES ${PROJECT_SOURCE_DIR}/cmake/PosixLibrary.cmake)
   set(QV_RUNTIME_RULES "")

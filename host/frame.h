@@ -6,22 +6,23 @@
 #include <string.h>
 
 #include "host/status.h"
+#include "host/type_word.h"
 #include "host/xpp_api.h"
 #include "platform/qv_windows.h"
 
 namespace qv {
 
 // Handles travel through Xbase++ as 32-bit numbers.
-inline HANDLE handle_from_number(XppLong number) {
+inline HANDLE handle_from_number(LONG number) {
   return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(static_cast<uint32_t>(number)));
 }
 
-inline XppLong number_from_handle(HANDLE handle) {
-  return static_cast<XppLong>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)));
+inline LONG number_from_handle(HANDLE handle) {
+  return static_cast<LONG>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)));
 }
 
 // The handle in that parameter; null for 0, absent or not numeric.
-inline HANDLE fetch_handle(XppParamList pl, XppUlong index) {
+inline HANDLE fetch_handle(XppParamList pl, ULONG index) {
   return handle_from_number(_parnl(pl, index));
 }
 
@@ -33,20 +34,15 @@ inline HANDLE handle_or_refuse(XppParamList pl) {
   return handle;
 }
 
-// Only the low 16 bits of a type word carry the type.
-inline bool is_character(XppUlong type) { return (type & 0xFFFFu & XPP_CHARACTER_MASK) != 0; }
-inline bool is_by_reference(XppUlong type) { return (type & 0xFFFFu & XPP_REFERENCE) != 0; }
-inline bool is_logical(XppUlong type) { return (type & 0xFFFFu & XPP_LOGICAL) != 0; }
-
 // What fetch_name gives for a name longer than its buffer holds.
-constexpr XppUlong kNameTooLong = 0xFFFFFFFFu;
+constexpr ULONG kNameTooLong = 0xFFFFFFFFu;
 
 // Clears the buffer and fetches a character parameter into it. Returns the number of
 // characters fetched: 0 for an absent, empty or non-character parameter. A name of more
 // than MAX_NAME_BYTES - 1 characters is not fetched at all (a cut name would name something
 // else): the result is kNameTooLong, the buffer stays empty, and the thread's last error is
 // ERROR_FILENAME_EXCED_RANGE, as Windows answers for such a path.
-inline XppUlong fetch_name(XppParamList pl, XppUlong index, char (&buffer)[MAX_NAME_BYTES]) {
+inline ULONG fetch_name(XppParamList pl, ULONG index, char (&buffer)[MAX_NAME_BYTES]) {
   memset(buffer, 0, sizeof buffer);
   if (is_character(_partype(pl, index)) && _parclen(pl, index) > MAX_NAME_BYTES - 1) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -56,7 +52,7 @@ inline XppUlong fetch_name(XppParamList pl, XppUlong index, char (&buffer)[MAX_N
 }
 
 // A name for Windows: the buffer when something was fetched, else null.
-inline const char* optional_name(const char* buffer, XppUlong count) {
+inline const char* optional_name(const char* buffer, ULONG count) {
   return count > 0 ? buffer : nullptr;
 }
 
@@ -67,12 +63,12 @@ typedef HANDLE(WINAPI* NameOpener)(LPCSTR server, LPCSTR name);
 inline void open_by_name(XppParamList pl, NameOpener opener) {
   char server[MAX_NAME_BYTES];
   char name[MAX_NAME_BYTES];
-  XppUlong server_count = fetch_name(pl, 1, server);
+  ULONG server_count = fetch_name(pl, 1, server);
   if (server_count == kNameTooLong) {
     _retnl(pl, 0);
     return;
   }
-  XppUlong name_count = fetch_name(pl, 2, name);
+  ULONG name_count = fetch_name(pl, 2, name);
   if (name_count == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
     return;

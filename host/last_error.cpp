@@ -17,7 +17,7 @@ QV_EXPORT QVEVENTGETLASTERROR(XppParamList pl) {
   // A message that did not fit may leave the buffer full and unterminated.
   text[kMessageBytes - 1] = '\0';
 
-  XppUlong type = _partype(pl, 1);
+  ULONG type = _partype(pl, 1);
   if (qv::is_character(type) && qv::is_by_reference(type)) _storc(text, pl, 1);
-  _retnl(pl, static_cast<XppLong>(code));
+  _retnl(pl, static_cast<LONG>(code));
 }

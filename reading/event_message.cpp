@@ -12,7 +12,7 @@ namespace {
 #define EVENT_LOG_KEY_PREFIX "SYSTEM\\CurrentControlSet\\Services\\EventLog\\"
 constexpr size_t kKeyPathBytes = sizeof EVENT_LOG_KEY_PREFIX + 2 * MAX_NAME_BYTES;
 
-constexpr XppUlong kMaxStrings = 99;            // %1 to %99
+constexpr ULONG kMaxStrings = 99;               // %1 to %99
 constexpr DWORD kStringBytes = 32768;           // an insertion string, its terminator too
 constexpr DWORD kMessageBytes = 32767;          // FormatMessageA takes no larger buffer everywhere
 constexpr DWORD kMaxFileListBytes = 32768;      // a registry value naming message files
@@ -54,11 +54,11 @@ void append(Text* text, const char* bytes, DWORD count) {
 struct Strings {
   char* text[kMaxStrings];
   DWORD length[kMaxStrings];
-  XppUlong count;
+  ULONG count;
 };
 
 void free_strings(Strings* strings) {
-  for (XppUlong i = 0; i < strings->count; ++i) qv::heap_free(strings->text[i]);
+  for (ULONG i = 0; i < strings->count; ++i) qv::heap_free(strings->text[i]);
   strings->count = 0;
 }
 
@@ -66,21 +66,23 @@ void free_strings(Strings* strings) {
 // them cannot be had.
 bool fetch_strings(XppParamList pl, Strings* strings) {
   strings->count = 0;
-  int32_t by_ref = 0;
+  BOOL by_ref = FALSE;
   ContainerHandle array = _conParam(pl, 4, &by_ref);
-  if (array == nullptr) return false;
-  XppUlong size = 0;
+  if (array == NULLCONTAINER) return false;
+  ULONG size = 0;
   bool fetched = _conSizeA(array, &size, 0) == 0;
-  char* scratch = fetched ? static_cast<char*>(qv::heap_alloc_zeroed(kStringBytes)) : nullptr;
-  ContainerHandle work = scratch != nullptr ? _conNew(nullptr) : nullptr;
-  fetched = fetched && work != nullptr;
+  // One byte more than the run-time is told of: whether it terminates a string that fills
+  // the buffer or not, nothing is read or written past it.
+  char* scratch = fetched ? static_cast<char*>(qv::heap_alloc_zeroed(kStringBytes + 1)) : nullptr;
+  ContainerHandle work = scratch != nullptr ? _conNew(NULLCONTAINER) : NULLCONTAINER;
+  fetched = fetched && work != NULLCONTAINER;
   if (size > kMaxStrings) size = kMaxStrings;
-  for (XppUlong i = 0; fetched && i < size; ++i) {
-    XppUlong length = 0;
+  for (ULONG i = 0; fetched && i < size; ++i) {
+    ULONG length = 0;
     strings->text[i] = nullptr;
     strings->length[i] = 0;
     strings->count = i + 1;
-    if (_conArrayGet(array, work, i + 1, 0) != 0 ||
+    if (_conArrayGet(array, work, i + 1, 0) == NULLCONTAINER ||
         _conGetCL(work, &length, scratch, kStringBytes) != 0)
       continue;
     if (length >= kStringBytes) length = kStringBytes - 1;
@@ -93,7 +95,7 @@ bool fetch_strings(XppParamList pl, Strings* strings) {
     strings->text[i] = copy;
     strings->length[i] = length;
   }
-  if (work != nullptr) _conRelease(work);
+  if (work != NULLCONTAINER) _conRelease(work);
   qv::heap_free(scratch);
   if (!by_ref) _conRelease(array);
   if (!fetched) free_strings(strings);
@@ -215,7 +217,7 @@ void put_strings(const char* message, DWORD length, const Strings& strings, Text
       continue;
     }
     DWORD end = i + 2;
-    XppUlong number = static_cast<XppUlong>(next - '0');
+    ULONG number = static_cast<ULONG>(next - '0');
     if (end < length && is_digit(message[end])) number = number * 10 + (message[end++] - '0');
     if (end < length && message[end] == '!') {
       const void* close = memchr(message + end + 1, '!', length - end - 1);
@@ -341,7 +343,7 @@ DWORD render(XppParamList pl, bool has_strings, const char* log, const char* sou
 QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
   char log[MAX_NAME_BYTES];
   char source[MAX_NAME_BYTES];
-  const XppUlong log_chars = qv::fetch_name(pl, 1, log);
+  const ULONG log_chars = qv::fetch_name(pl, 1, log);
   if (log_chars == 0) {
     _retnl(pl, ERR_MISSING_FIRST);
     return;
@@ -351,7 +353,7 @@ QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
     _retc(pl, "");
     return;
   }
-  const XppUlong source_chars = qv::fetch_name(pl, 2, source);
+  const ULONG source_chars = qv::fetch_name(pl, 2, source);
   if (source_chars == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
     return;
@@ -361,8 +363,9 @@ QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
     return;
   }
   // The strings: an array, or nothing (NIL or left out) for a message without inserts.
-  XppUlong type = _partype(pl, 4) & 0xFFFFu & ~static_cast<XppUlong>(XPP_REFERENCE);
-  if (type != XPP_UNDEF && type != XPP_ARRAY) {
+  const ULONG type = _partype(pl, 4);
+  const bool has_strings = qv::is_array(type);
+  if (!has_strings && qv::has_value(type)) {
     _retnl(pl, ERR_MISSING_TEXT);
     return;
   }
@@ -370,7 +373,7 @@ QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
   DWORD error = 0;
   {
     Call call;
-    error = render(pl, type == XPP_ARRAY, log, source, &call);
+    error = render(pl, has_strings, log, source, &call);
     if (error == ERROR_SUCCESS) {
       const Text& done = call.parameter_files != nullptr ? call.rendered : call.text;
       _retc(pl, done.bytes != nullptr ? done.bytes : "");

@@ -48,7 +48,7 @@ void lower_to(DWORD* bound, DWORD offset, bool placed) {
   if (placed && offset >= qv::kRecordFixedPart && offset < *bound) *bound = offset;
 }
 
-void put_bytes(ContainerHandle array, ContainerHandle work, XppUlong element, const BYTE* bytes,
+void put_bytes(ContainerHandle array, ContainerHandle work, ULONG element, const BYTE* bytes,
                DWORD length) {
   _conPutCL(work, reinterpret_cast<const char*>(bytes), length);
   _conArrayPut(array, work, element, 0);
@@ -135,11 +135,11 @@ void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delive
 
   ContainerHandle array = _conNewArray(1, QVREC_ELEMENTS);
   ContainerHandle strings = _conNewArray(1, fields.NumStrings);
-  ContainerHandle work = _conNew(nullptr);
-  if (array == nullptr || strings == nullptr || work == nullptr) {
-    if (array != nullptr) _conRelease(array);
-    if (strings != nullptr) _conRelease(strings);
-    if (work != nullptr) _conRelease(work);
+  ContainerHandle work = _conNew(NULLCONTAINER);
+  if (array == NULLCONTAINER || strings == NULLCONTAINER || work == NULLCONTAINER) {
+    if (array != NULLCONTAINER) _conRelease(array);
+    if (strings != NULLCONTAINER) _conRelease(strings);
+    if (work != NULLCONTAINER) _conRelease(work);
     heap_free(buffer);
     _retnl(pl, ERR_NO_ARRAY);
     return;
@@ -160,7 +160,7 @@ void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delive
   // The strings one after another, each closed by a zero byte before the raw data; the
   // first without its terminator there, and every one after it, is empty.
   DWORD pos = strings_placed ? fields.StringOffset : strings_high;
-  for (XppUlong i = 1; i <= fields.NumStrings; ++i) {
+  for (ULONG i = 1; i <= fields.NumStrings; ++i) {
     long length = text_at(buffer, pos, strings_high);
     if (length < 0) {
       pos = strings_high;

@@ -14,7 +14,7 @@ void query_log(XppParamList pl, Query query) {
   DWORD result = 0;
   BOOL ok = query(handle, &result);
   if (qv::is_by_reference(_partype(pl, 2)))
-    _stornl(ok == TRUE ? static_cast<XppLong>(result) : 0, pl, 2);
+    _stornl(ok == TRUE ? static_cast<LONG>(result) : 0, pl, 2);
   _retl(pl, ok);
 }
 
@@ -34,7 +34,7 @@ QV_EXPORT QVBACKUPEVENTLOG(XppParamList pl) {
   HANDLE handle = qv::handle_or_refuse(pl);
   if (handle == nullptr) return;
   char path[MAX_NAME_BYTES];
-  XppUlong count = qv::fetch_name(pl, 2, path);
+  ULONG count = qv::fetch_name(pl, 2, path);
   if (count == 0) {
     _retnl(pl, ERR_MISSING_SECOND);
     return;
@@ -46,7 +46,7 @@ QV_EXPORT QVCLEAREVENTLOG(XppParamList pl) {
   HANDLE handle = qv::handle_or_refuse(pl);
   if (handle == nullptr) return;
   char path[MAX_NAME_BYTES];
-  XppUlong count = qv::fetch_name(pl, 2, path);
+  ULONG count = qv::fetch_name(pl, 2, path);
   _retl(pl, count != qv::kNameTooLong && ClearEventLogA(handle, qv::optional_name(path, count)));
 }
 

@@ -57,8 +57,8 @@ inline BYTE* read_record(HANDLE handle, DWORD flags, DWORD number, DWORD* size, 
 }
 
 // A number of the record into an element of the array, through the work container.
-inline void put_number(ContainerHandle array, ContainerHandle work, XppUlong element, DWORD value) {
-  _conPutNL(work, static_cast<XppLong>(value));
+inline void put_number(ContainerHandle array, ContainerHandle work, ULONG element, DWORD value) {
+  _conPutNL(work, static_cast<LONG>(value));
   _conArrayPut(array, work, element, 0);
 }
 
@@ -68,9 +68,9 @@ inline void put_number(ContainerHandle array, ContainerHandle work, XppUlong ele
 inline BYTE* read_record_of_call(XppParamList pl, DWORD* size, DWORD* delivered) {
   HANDLE handle = handle_or_refuse(pl);
   if (handle == nullptr) return nullptr;
-  XppLong flags = _parnl(pl, 2);
+  LONG flags = _parnl(pl, 2);
   if (flags == 0) flags = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
-  XppLong number = _parnl(pl, 3);
+  LONG number = _parnl(pl, 3);
   BYTE* buffer =
       read_record(handle, static_cast<DWORD>(flags), static_cast<DWORD>(number), size, delivered);
   if (buffer == nullptr) _retnl(pl, ERR_READ_FAILED);

@@ -6,7 +6,7 @@
 namespace {
 
 constexpr DWORD kFixedPart = qv::kRecordFixedPart;
-constexpr XppUlong kNumberElements = 7;
+constexpr ULONG kNumberElements = 7;
 
 // Where the part at `offset` (of `length` bytes) cuts strings that start at `start` and
 // run up to `end`: its offset when it begins among them, else `end`.
@@ -30,7 +30,7 @@ void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECO
   DWORD pos = fields.StringOffset >= kFixedPart ? fields.StringOffset : end;
   end = part_cut(fields.UserSidOffset, fields.UserSidLength, pos, end);
   end = part_cut(fields.DataOffset, fields.DataLength, pos, end);
-  for (XppUlong i = 1; i <= fields.NumStrings; ++i) {
+  for (ULONG i = 1; i <= fields.NumStrings; ++i) {
     if (pos >= end) {
       _conPutC(work, "");
     } else {
@@ -57,10 +57,10 @@ QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
   memcpy(&fields, buffer, sizeof fields);
 
   ContainerHandle array = _conNewArray(1, kNumberElements + fields.NumStrings);
-  ContainerHandle work = _conNew(nullptr);
-  if (array == nullptr || work == nullptr) {
-    if (array != nullptr) _conRelease(array);
-    if (work != nullptr) _conRelease(work);
+  ContainerHandle work = _conNew(NULLCONTAINER);
+  if (array == NULLCONTAINER || work == NULLCONTAINER) {
+    if (array != NULLCONTAINER) _conRelease(array);
+    if (work != NULLCONTAINER) _conRelease(work);
     qv::heap_free(buffer);
     _retnl(pl, ERR_NO_ARRAY);
     return;

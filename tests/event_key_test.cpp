@@ -126,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Lasting{"Nil", xpp::Value::nil(), false},
                       Lasting{"One", xpp::Value::num(1), false},
                       Lasting{"TextT", xpp::Value::str(".T."), false},
+                      Lasting{"Date", xpp::Value::date("20041109"), false},
                       Lasting{"Array", xpp::Value::array({xpp::Value::boolean(true)}), false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 

@@ -1,6 +1,7 @@
 // qvcall's statement parser, evaluator and value printer.
 #include <gtest/gtest.h>
 
+#include "host/type_word.h"
 #include "script.h"
 
 namespace {
@@ -11,20 +12,20 @@ using xpp::Value;
 // character parameters.
 void XPP_CDECL echo(XppParamList pl) {
   ContainerHandle array = _conNewArray(1, 3);
-  ContainerHandle con = _conNew(nullptr);
-  for (XppUlong i = 1; i <= 3; ++i) {
-    XppUlong type = _partype(pl, i);
+  ContainerHandle con = _conNew(NULLCONTAINER);
+  for (ULONG i = 1; i <= 3; ++i) {
+    ULONG type = _partype(pl, i);
     char buffer[64] = {0};
-    if (type & XPP_REFERENCE) {
+    if (qv::is_by_reference(type)) {
       _storc("set", pl, i);
       _conPutC(con, "ref");
-    } else if (type & XPP_CHARACTER) {
+    } else if (qv::is_character(type)) {
       _parc(buffer, sizeof buffer, pl, i);
       _conPutC(con, buffer);
     } else if (type & XPP_NUMERIC) {
       _conPutNL(con, _parnl(pl, i));
     } else {
-      _conPutC(con, type == XPP_UNDEF ? "undef" : "other");
+      _conPutC(con, qv::has_value(type) ? "other" : "undef");
     }
     _conArrayPut(array, con, i, 0);
   }

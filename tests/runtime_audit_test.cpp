@@ -196,7 +196,7 @@ TEST(RuntimeAudit, ContainerCreationCanBeMadeToFail) {
   EXPECT_EQ(xpp::live_containers(), 0);
 }
 
-XppLong parnl_result;
+LONG parnl_result;
 void XPP_CDECL fetch_number(XppParamList pl) {
   parnl_result = _parnl(pl, 1);
   _retnl(pl, 0);
@@ -205,7 +205,7 @@ void XPP_CDECL fetch_number(XppParamList pl) {
 TEST(RuntimeParnl, TruncatesAndWrapsModulo2To32) {
   struct Case {
     Value in;
-    XppLong out;
+    LONG out;
   } cases[] = {
       {Value::num(1.5), 1},
       {Value::num(-1.5), -1},
@@ -225,36 +225,40 @@ TEST(RuntimeParnl, TruncatesAndWrapsModulo2To32) {
   }
 }
 
-XppUlong partype_result;
-void XPP_CDECL fetch_type(XppParamList pl) {
-  partype_result = _partype(pl, 1);
+ULONG partype_result[4];
+void XPP_CDECL fetch_types(XppParamList pl) {
+  for (ULONG i = 0; i < 4; ++i) partype_result[i] = _partype(pl, i);
   _retnl(pl, 0);
 }
 
-TEST(RuntimePartype, OnlyCharacterValuesCarryTheCharacterMask) {
+// The type words of the generation this run acts as (QVXPP_VERSION), by value and by
+// reference, with the parameter count and a parameter past it.
+TEST(RuntimePartype, HandsOutTheWordsOfItsGeneration) {
+  const xpp::TypeWords& words = xpp::type_words();
+  EXPECT_EQ(words.reference, words.before_19 ? 0x100u : 0x10000000u);
   struct Case {
     Value in;
-    bool character;
+    ULONG word;
   } cases[] = {
-      {Value::str("a"), true},   {Value::str(""), true}, {Value::memo("m"), true},
-      {Value::num(1), false},    {Value::nil(), false},  {Value::boolean(true), false},
-      {Value::array({}), false},
+      {Value::str("a"), XPP_CHARACTER}, {Value::memo("m"), words.before_19 ? 0x200u : 0x40000002u},
+      {Value::num(1), XPP_NUMERIC},     {Value::num(1.5), words.before_19 ? 0x404u : 0x01000004u},
+      {Value::nil(), XPP_UNDEF},        {Value::boolean(true), 0x8},
+      {Value::date("20041109"), 0x10},  {Value::array({}), 0x20},
   };
   for (const Case& c : cases) {
     Value var = c.in;
-    xpp::call(fetch_type, {c.in});
-    EXPECT_EQ((partype_result & XPP_CHARACTER_MASK) != 0, c.character) << xpp::to_literal(c.in);
-    EXPECT_EQ(partype_result & XPP_REFERENCE, 0u);
-    xpp::call(fetch_type, {xpp::by_ref(var)});
-    EXPECT_EQ((partype_result & XPP_CHARACTER_MASK) != 0, c.character);
-    EXPECT_NE(partype_result & XPP_REFERENCE, 0u);
+    xpp::call(fetch_types, {c.in, xpp::absent(), xpp::by_ref(var)});
+    EXPECT_EQ(partype_result[0], 3u);
+    EXPECT_EQ(partype_result[1], c.word) << xpp::to_literal(c.in);
+    EXPECT_EQ(partype_result[2], XPP_UNDEF);
+    EXPECT_EQ(partype_result[3], c.word | words.reference) << xpp::to_literal(c.in);
+    xpp::call(fetch_types, {c.in});
+    EXPECT_EQ(partype_result[2], words.past_count);
   }
-  xpp::call(fetch_type, {xpp::absent()});
-  EXPECT_EQ(partype_result, XPP_UNDEF);
 }
 
 char parc_buffer[16];
-XppUlong parc_count;
+ULONG parc_count;
 void XPP_CDECL fetch_text_into_8(XppParamList pl) {
   std::memset(parc_buffer, '#', sizeof parc_buffer);
   parc_count = _parc(parc_buffer, 8, pl, 1);
@@ -264,7 +268,7 @@ void XPP_CDECL fetch_text_into_8(XppParamList pl) {
 TEST(RuntimeParc, CutsToTheSizeAndNeverWritesBeyondIt) {
   struct Case {
     Value in;
-    XppUlong count;
+    ULONG count;
     const char* text;
   } cases[] = {
       {Value::str("abc"), 3, "abc"},

@@ -24,10 +24,10 @@ struct Kind {
   Arg arg;  // by value, or absent
   bool present = true;
 
-  XppLong parnl() const {
+  LONG parnl() const {
     if (!present || !arg.value.is_number()) return 0;
     double n = std::trunc(arg.value.number);
-    return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+    return static_cast<LONG>(static_cast<uint32_t>(static_cast<int64_t>(n)));
   }
   bool character() const { return present && arg.value.is_character(); }
   // A name's length, and whether it is longer than a name buffer holds.
@@ -52,6 +52,7 @@ std::vector<Kind> kinds() {
       {"260 characters", Value::str(std::string(260, 'b'))},
       {"5000 characters", Value::str(std::string(5000, 'c'))},
       {".T.", Value::boolean(true)},
+      {"date", Value::date("20041109")},
       {"array", Value::array({Value::num(1), Value::str("a")})},
   };
   return k;

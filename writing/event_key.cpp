@@ -22,9 +22,9 @@ constexpr DWORD kTypesSupported =
 // The key path of the source named by parameter 1. Without a source name the call is
 // refused: the result is set to ERR_MISSING_FIRST and false is returned. A name too long
 // reaches no registry call either: the result is set to `too_long`.
-bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes], XppLong too_long) {
+bool key_path_or_refuse(XppParamList pl, char (&path)[kKeyPathBytes], LONG too_long) {
   char source[MAX_NAME_BYTES];
-  XppUlong count = qv::fetch_name(pl, 1, source);
+  ULONG count = qv::fetch_name(pl, 1, source);
   if (count == 0 || count == qv::kNameTooLong) {
     _retnl(pl, count == 0 ? ERR_MISSING_FIRST : too_long);
     return false;
@@ -41,7 +41,7 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   char path[kKeyPathBytes];
   if (!key_path_or_refuse(pl, path, ERROR_FILENAME_EXCED_RANGE)) return;
   char message_file[MAX_NAME_BYTES];
-  XppUlong message_file_chars = qv::fetch_name(pl, 2, message_file);
+  ULONG message_file_chars = qv::fetch_name(pl, 2, message_file);
   if (message_file_chars == 0 || message_file_chars == qv::kNameTooLong) {
     _retnl(pl, message_file_chars == 0 ? ERR_MISSING_SECOND : ERROR_FILENAME_EXCED_RANGE);
     return;

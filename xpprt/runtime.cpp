@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -87,7 +88,7 @@ inline XppParamList_* checked(XppParamList pl, const char* op) {
 }
 
 // One unsigned comparison covers index 0 as well.
-inline const Param* param_at(XppParamList_* pl, XppUlong index) {
+inline const Param* param_at(XppParamList_* pl, ULONG index) {
   const size_t i = static_cast<size_t>(index) - 1;
   if (i >= pl->params.size()) return nullptr;
   const Param& p = pl->params[i];
@@ -184,38 +185,71 @@ Container* live_container(ContainerHandle con, const char* op) {
 
 // Two's-complement wrap of a number into 32 bits, after truncation toward zero, for
 // numbers beyond 64 bits or not finite.
-[[gnu::noinline]] XppLong to_long_widely(double n) {
+[[gnu::noinline]] LONG to_long_widely(double n) {
   if (!std::isfinite(n)) return 0;
   double whole = std::fmod(std::trunc(n), 4294967296.0);
   if (whole < 0) whole += 4294967296.0;
-  return static_cast<XppLong>(static_cast<uint32_t>(whole));
+  return static_cast<LONG>(static_cast<uint32_t>(whole));
 }
 
 // The same for any number: within 64 bits the conversion truncates and the cast to 32 bits
 // wraps.
-inline XppLong to_long(double n) {
+inline LONG to_long(double n) {
   if (n > -9.2e18 && n < 9.2e18)
-    return static_cast<XppLong>(static_cast<uint32_t>(static_cast<int64_t>(n)));
+    return static_cast<LONG>(static_cast<uint32_t>(static_cast<int64_t>(n)));
   return to_long_widely(n);
 }
 
 // The text of a character parameter into the caller's buffer of `size` (> 0) bytes,
 // terminated there.
-[[gnu::noinline]] XppUlong copy_text(char* buffer, XppUlong size, const std::string& text) {
+[[gnu::noinline]] ULONG copy_text(char* buffer, ULONG size, const std::string& text) {
   const size_t n = text.size() < size - 1 ? text.size() : size - 1;
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
-  return static_cast<XppUlong>(n);
+  return static_cast<ULONG>(n);
+}
+
+// The type word of a value, with the flags of the generation the run-time acts as.
+ULONG type_word(const Value& v, bool by_ref) {
+  const xpp::TypeWords& words = xpp::type_words();
+  ULONG word = by_ref ? words.reference : 0;
+  switch (v.type) {
+    case Value::Type::kNil:
+      return word | XPP_UNDEF;
+    case Value::Type::kNumber:
+      return word | (v.number == std::trunc(v.number) ? XPP_NUMERIC : words.floating);
+    case Value::Type::kCharacter:
+      return word | XPP_CHARACTER;
+    case Value::Type::kMemo:
+      return word | words.memo;
+    case Value::Type::kLogical:
+      return word | XPP_LOGICAL;
+    case Value::Type::kDate:
+      return word | XPP_DATE;
+    case Value::Type::kArray:
+      return word | XPP_ARRAY;
+  }
+  return word;
+}
+
+// The one index of an element, read from an index list that must be closed by 0.
+ULONG element_index(va_list indices, const char* op) {
+  ULONG index = va_arg(indices, ULONG);
+  if (index != 0 && va_arg(indices, ULONG) != 0)
+    violation(nullptr, std::string(op) + ": one index, closed by 0, is taken here");
+  return index;
 }
 
 }  // namespace
 
 // The operations keep the visibility of their declarations in host/xpp_api.h. On Windows
 // they are exported by the module definition under their decorated names (__parc, ...),
-// not by dllexport, which would export the undecorated ones as well.
+// not by dllexport, which would export the undecorated ones as well. The index lists of the
+// parameter operations (an element of an array parameter) are not read: the library passes
+// none.
 extern "C" {
 
-XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl, XppUlong index) {
+ULONG XPP_CDECL _parc(CHAR* buffer, ULONG size, XppParamList pl, ULONG index, ...) {
   if (!is_list(pl)) [[unlikely]]
     return not_a_list("_parc");
   if (buffer == nullptr && size > 0) [[unlikely]] {
@@ -228,63 +262,57 @@ XppUlong XPP_CDECL _parc(char* buffer, XppUlong size, XppParamList pl, XppUlong 
   return copy_text(buffer, size, p->value->text);
 }
 
-XppUlong XPP_CDECL _parclen(XppParamList pl, XppUlong index) {
+ULONG XPP_CDECL _parclen(XppParamList pl, ULONG index, ...) {
   XppParamList_* call = checked(pl, "_parclen");
   if (call == nullptr) return 0;
   const Param* p = param_at(call, index);
-  return p != nullptr && p->value->is_character() ? static_cast<XppUlong>(p->value->text.size())
-                                                  : 0;
+  return p != nullptr && p->value->is_character() ? static_cast<ULONG>(p->value->text.size()) : 0;
 }
 
-XppLong XPP_CDECL _parnl(XppParamList pl, XppUlong index) {
+LONG XPP_CDECL _parnl(XppParamList pl, ULONG index, ...) {
   if (!is_list(pl)) [[unlikely]]
     return not_a_list("_parnl");
   const Param* p = param_at(pl, index);
   return p != nullptr && p->value->is_number() ? to_long(p->value->number) : 0;
 }
 
-XppUlong XPP_CDECL _partype(XppParamList pl, XppUlong index) {
+// Index 0: the number of parameters. A parameter left out is NIL; one past the count is
+// XPP_UNDEF from 1.9 on and 0 before.
+ULONG XPP_CDECL _partype(XppParamList pl, ULONG index) {
   XppParamList_* call = checked(pl, "_partype");
-  if (call == nullptr) return XPP_UNDEF;
+  if (call == nullptr) return 0;
+  if (index == 0) return static_cast<ULONG>(call->params.size());
+  if (index > call->params.size()) return xpp::type_words().past_count;
   const Param* p = param_at(call, index);
   if (p == nullptr) return XPP_UNDEF;
-  XppUlong word = p->by_ref ? XPP_REFERENCE : 0;
-  switch (p->value->type) {
-    case Value::Type::kNil:
-      return word | XPP_UNDEF;
-    case Value::Type::kNumber:
-      return word | XPP_NUMERIC;
-    case Value::Type::kCharacter:
-      return word | XPP_CHARACTER;
-    case Value::Type::kMemo:
-      return word | XPP_MEMO;
-    case Value::Type::kLogical:
-      return word | XPP_LOGICAL;
-    case Value::Type::kArray:
-      return word | XPP_ARRAY;
-  }
-  return word;
+  return type_word(*p->value, p->by_ref);
 }
 
-XppLong XPP_CDECL _parl(XppParamList pl, XppUlong index) {
+BOOL XPP_CDECL _parl(XppParamList pl, ULONG index, ...) {
   XppParamList_* call = checked(pl, "_parl");
-  if (call == nullptr) return 0;
+  if (call == nullptr) return FALSE;
   const Param* p = param_at(call, index);
-  return p != nullptr && p->value->is_logical() && p->value->logical ? 1 : 0;
+  return p != nullptr && p->value->is_logical() && p->value->logical ? TRUE : FALSE;
 }
 
-void XPP_CDECL _retnl(XppParamList pl, XppLong value) {
-  if (XppParamList_* call = checked(pl, "_retnl")) set_result(call, Value::num(value));
+BOOL XPP_CDECL _retnl(XppParamList pl, LONG value) {
+  XppParamList_* call = checked(pl, "_retnl");
+  if (call == nullptr) return FALSE;
+  set_result(call, Value::num(value));
+  return TRUE;
 }
 
-void XPP_CDECL _retl(XppParamList pl, XppLong value) {
-  if (XppParamList_* call = checked(pl, "_retl")) set_result(call, Value::boolean(value != 0));
+BOOL XPP_CDECL _retl(XppParamList pl, BOOL value) {
+  XppParamList_* call = checked(pl, "_retl");
+  if (call == nullptr) return FALSE;
+  set_result(call, Value::boolean(value != 0));
+  return TRUE;
 }
 
-void XPP_CDECL _retc(XppParamList pl, const char* text) {
+BOOL XPP_CDECL _retc(XppParamList pl, const CHAR* text) {
   if (!is_list(pl)) [[unlikely]] {
     not_a_list("_retc");
-    return;
+    return FALSE;
   }
   XppParamList_* call = pl;
   if (text == nullptr) [[unlikely]] {
@@ -298,9 +326,10 @@ void XPP_CDECL _retc(XppParamList pl, const char* text) {
   ++call->outcome.results_set;
   if (!result.items.empty()) clear_items(result);
   store_text(result.text, text);
+  return TRUE;
 }
 
-static Value* store_target(XppParamList pl, XppUlong index, const char* op) {
+static Value* store_target(XppParamList pl, ULONG index, const char* op) {
   XppParamList_* call = checked(pl, op);
   if (call == nullptr) return nullptr;
   if (index == 0 || index > call->params.size() || !call->params[index - 1].by_ref) {
@@ -311,68 +340,93 @@ static Value* store_target(XppParamList pl, XppUlong index, const char* op) {
   return call->params[index - 1].value;
 }
 
-XppLong XPP_CDECL _stornl(XppLong value, XppParamList pl, XppUlong index) {
+BOOL XPP_CDECL _stornl(LONG value, XppParamList pl, ULONG index, ...) {
   Value* target = store_target(pl, index, "_stornl");
-  if (target == nullptr) return 0;
+  if (target == nullptr) return FALSE;
   *target = Value::num(value);
-  return 1;
+  return TRUE;
 }
 
-XppLong XPP_CDECL _storc(const char* text, XppParamList pl, XppUlong index) {
+BOOL XPP_CDECL _storc(const CHAR* text, XppParamList pl, ULONG index, ...) {
   Value* target = store_target(pl, index, "_storc");
-  if (target == nullptr) return 0;
+  if (target == nullptr) return FALSE;
   if (text == nullptr) {
     violation(pl, "_storc: no string");
-    return 0;
+    return FALSE;
   }
   *target = Value::str(text);
-  return 1;
+  return TRUE;
 }
 
-ContainerHandle XPP_CDECL _conNewArray(XppUlong dimensions, XppUlong count) {
+ContainerHandle XPP_CDECL _conNewArray(ULONG dimensions, ...) {
   if (dimensions != 1) {
     violation(nullptr, "_conNewArray: only one-dimensional arrays are created here");
-    return nullptr;
+    return NULLCONTAINER;
   }
-  if (take_failure(con_new_array_failures)) return nullptr;
+  va_list sizes;
+  va_start(sizes, dimensions);
+  ULONG count = va_arg(sizes, ULONG);
+  va_end(sizes);
+  if (take_failure(con_new_array_failures)) return NULLCONTAINER;
   return new_container(Value::array(std::vector<Value>(count)), "_conNewArray");
 }
 
-ContainerHandle XPP_CDECL _conNew(ContainerHandle none) {
-  if (none != nullptr) violation(nullptr, "_conNew: argument is not null");
-  if (take_failure(con_new_failures)) return nullptr;
-  return new_container(Value::nil(), "_conNew");
+ContainerHandle XPP_CDECL _conNew(ContainerHandle source) {
+  Value copy;
+  if (source != NULLCONTAINER) {
+    Container* c = live_container(source, "_conNew");
+    if (c == nullptr) return NULLCONTAINER;
+    copy = c->value;
+  }
+  if (take_failure(con_new_failures)) return NULLCONTAINER;
+  return new_container(std::move(copy), "_conNew");
 }
 
-// No container given: a new one, which the caller releases like any other.
-ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, XppLong value) {
-  if (con == nullptr) return new_container(Value::num(value), "_conPutNL");
-  Container* c = live_container(con, "_conPutNL");
-  if (c == nullptr) return nullptr;
+// The container to fill: the one given, or a new one for NULLCONTAINER, which the caller
+// releases like any other.
+static Container* put_target(ContainerHandle* con, const char* op) {
+  if (*con == NULLCONTAINER) {
+    *con = new_container(Value::nil(), op);
+    if (*con == NULLCONTAINER) return nullptr;
+  }
+  return live_container(*con, op);
+}
+
+ContainerHandle XPP_CDECL _conPutNL(ContainerHandle con, LONG value) {
+  Container* c = put_target(&con, "_conPutNL");
+  if (c == nullptr) return NULLCONTAINER;
   c->value.type = Value::Type::kNumber;
   c->value.number = value;
   c->value.items.clear();
   return con;
 }
 
-ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const char* text) {
-  if (text == nullptr) {
-    violation(nullptr, "_conPutC: no string");
-    return nullptr;
+ContainerHandle XPP_CDECL _conPutCL(ContainerHandle con, const CHAR* text, ULONG length) {
+  if (text == nullptr && length > 0) {
+    violation(nullptr, "_conPutCL: no string");
+    return NULLCONTAINER;
   }
-  if (con == nullptr) return new_container(Value::str(text), "_conPutC");
-  Container* c = live_container(con, "_conPutC");
-  if (c == nullptr) return nullptr;
+  Container* c = put_target(&con, "_conPutCL");
+  if (c == nullptr) return NULLCONTAINER;
   c->value.type = Value::Type::kCharacter;
-  c->value.text.assign(text);
+  c->value.text.assign(text != nullptr ? text : "", length);
   c->value.items.clear();
   return con;
 }
 
-// 0 for success, else an error code.
-XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUlong index,
-                               XppUlong closing) {
-  if (closing != 0) violation(nullptr, "_conArrayPut: index list not closed by 0");
+ContainerHandle XPP_CDECL _conPutC(ContainerHandle con, const CHAR* text) {
+  if (text == nullptr) {
+    violation(nullptr, "_conPutC: no string");
+    return NULLCONTAINER;
+  }
+  return _conPutCL(con, text, static_cast<ULONG>(std::strlen(text)));
+}
+
+XPPAPIRET XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, ...) {
+  va_list indices;
+  va_start(indices, con);
+  ULONG index = element_index(indices, "_conArrayPut");
+  va_end(indices);
   Container* a = live_container(array, "_conArrayPut");
   Container* c = live_container(con, "_conArrayPut");
   if (a == nullptr || c == nullptr) return xpp::kConErrorHandle;
@@ -384,17 +438,16 @@ XppLong XPP_CDECL _conArrayPut(ContainerHandle array, ContainerHandle con, XppUl
   return 0;
 }
 
-XppLong XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
+XPPAPIRET XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con) {
   XppParamList_* call = checked(pl, "_conReturn");
-  if (call == nullptr) return 0;
+  if (call == nullptr) return xpp::kConErrorHandle;
   Container* c = live_container(con, "_conReturn");
-  if (c == nullptr) return 0;
+  if (c == nullptr) return xpp::kConErrorHandle;
   set_result(call, c->value);
-  return 1;
+  return 0;
 }
 
-// 0 for success, else an error code.
-XppLong XPP_CDECL _conRelease(ContainerHandle con) {
+XPPAPIRET XPP_CDECL _conRelease(ContainerHandle con) {
   Container* c = live_container(con, "_conRelease");
   if (c == nullptr) return xpp::kConErrorHandle;
   if (c->borrowed) {
@@ -406,29 +459,16 @@ XppLong XPP_CDECL _conRelease(ContainerHandle con) {
   return 0;
 }
 
-ContainerHandle XPP_CDECL _conPutCL(ContainerHandle con, const char* text, XppUlong length) {
-  Container* c = live_container(con, "_conPutCL");
-  if (c == nullptr) return nullptr;
-  if (text == nullptr && length > 0) {
-    violation(nullptr, "_conPutCL: no string");
-    return nullptr;
-  }
-  c->value.type = Value::Type::kCharacter;
-  c->value.text.assign(text != nullptr ? text : "", length);
-  c->value.items.clear();
-  return con;
-}
-
 // A parameter passed by value comes as a new container, the export's to release; one passed
 // by reference is the caller's variable, which the export must not release.
-ContainerHandle XPP_CDECL _conParam(XppParamList pl, XppUlong index, int32_t* by_ref) {
+ContainerHandle XPP_CDECL _conParam(XppParamList pl, ULONG index, BOOL* by_ref) {
   XppParamList_* call = checked(pl, "_conParam");
-  if (call == nullptr) return nullptr;
+  if (call == nullptr) return NULLCONTAINER;
   const Param* p = param_at(call, index);
   bool reference = p != nullptr && p->by_ref;
-  if (by_ref != nullptr) *by_ref = reference ? 1 : 0;
+  if (by_ref != nullptr) *by_ref = reference ? TRUE : FALSE;
   ContainerHandle con = new_container(p != nullptr ? *p->value : Value::nil(), "_conParam");
-  if (con != nullptr && reference) {
+  if (con != NULLCONTAINER && reference) {
     Container* c = live_container(con, "_conParam");
     c->borrowed = true;
     live_count.fetch_sub(1, std::memory_order_relaxed);
@@ -436,51 +476,77 @@ ContainerHandle XPP_CDECL _conParam(XppParamList pl, XppUlong index, int32_t* by
   return con;
 }
 
-XppLong XPP_CDECL _conSizeA(ContainerHandle array, XppUlong* size, ...) {
+XPPAPIRET XPP_CDECL _conSizeA(ContainerHandle array, ULONG* size, ...) {
   va_list indices;
   va_start(indices, size);
-  XppUlong first = va_arg(indices, XppUlong);
+  ULONG first = va_arg(indices, ULONG);
   va_end(indices);
   if (first != 0) violation(nullptr, "_conSizeA: only the array itself is measured here");
   Container* a = live_container(array, "_conSizeA");
-  if (a == nullptr || size == nullptr) return 1;
-  if (!a->value.is_array()) return 2;
-  *size = static_cast<XppUlong>(a->value.items.size());
+  if (a == nullptr || size == nullptr) return xpp::kConErrorHandle;
+  if (!a->value.is_array()) return xpp::kConErrorIndex;
+  *size = static_cast<ULONG>(a->value.items.size());
   return 0;
 }
 
-XppLong XPP_CDECL _conArrayGet(ContainerHandle array, ContainerHandle con, ...) {
+// The element into the container given, or into a new one for NULLCONTAINER; that
+// container, or NULLCONTAINER when there is no such element.
+ContainerHandle XPP_CDECL _conArrayGet(ContainerHandle array, ContainerHandle con, ...) {
   va_list indices;
   va_start(indices, con);
-  XppUlong index = va_arg(indices, XppUlong);
-  XppUlong closing = index != 0 ? va_arg(indices, XppUlong) : 0;
+  ULONG index = element_index(indices, "_conArrayGet");
   va_end(indices);
-  if (closing != 0) violation(nullptr, "_conArrayGet: one index, closed by 0, is read here");
   Container* a = live_container(array, "_conArrayGet");
-  Container* c = live_container(con, "_conArrayGet");
-  if (a == nullptr || c == nullptr) return 1;
-  if (!a->value.is_array() || index == 0 || index > a->value.items.size()) return 2;
-  if (a != c) c->value = a->value.items[index - 1];
-  return 0;
+  if (a == nullptr) return NULLCONTAINER;
+  if (!a->value.is_array() || index == 0 || index > a->value.items.size()) return NULLCONTAINER;
+  Value element = a->value.items[index - 1];
+  Container* c = put_target(&con, "_conArrayGet");
+  if (c == nullptr) return NULLCONTAINER;
+  c->value = std::move(element);
+  return con;
 }
 
-// The string's bytes, up to size - 1 of them, terminated in the buffer; the count copied
-// in *length. A container that holds no string answers nonzero and copies nothing.
-XppLong XPP_CDECL _conGetCL(ContainerHandle con, XppUlong* length, char* buffer, XppUlong size) {
+// The string's bytes, as many as the buffer holds, the count copied in *copied. A string
+// that fills the buffer is not terminated: the caller knows the count. A container that
+// holds no string answers nonzero and copies nothing.
+XPPAPIRET XPP_CDECL _conGetCL(ContainerHandle con, ULONG* copied, CHAR* buffer, ULONG size) {
   Container* c = live_container(con, "_conGetCL");
-  if (c == nullptr) return 1;
-  if (!c->value.is_character()) return 2;
-  if (buffer == nullptr || size == 0 || length == nullptr) {
+  if (c == nullptr) return xpp::kConErrorHandle;
+  if (!c->value.is_character()) return xpp::kConErrorIndex;
+  if (buffer == nullptr || size == 0 || copied == nullptr) {
     violation(nullptr, "_conGetCL: no buffer");
-    return 1;
+    return xpp::kConErrorHandle;
   }
-  *length = copy_text(buffer, size, c->value.text);
+  const size_t n = c->value.text.size() < size ? c->value.text.size() : size;
+  std::memcpy(buffer, c->value.text.data(), n);
+  if (n < size) buffer[n] = '\0';
+  *copied = static_cast<ULONG>(n);
   return 0;
 }
 
 }  // extern "C"
 
 namespace xpp {
+
+namespace {
+
+// The generation named by QVXPP_VERSION: before 1.9 for a version number below 1.9.
+TypeWords read_type_words() {
+  const char* version = std::getenv("QVXPP_VERSION");
+  char* end = nullptr;
+  const double number = version != nullptr ? std::strtod(version, &end) : 0;
+  if (version != nullptr && end != version && number < 1.9)
+    return {true, XPP_REFERENCE_BEFORE_19, XPP_MEMO_BEFORE_19, XPP_NUMERIC | XPP_DOUBLE_BEFORE_19,
+            0};
+  return {false, XPP_REFERENCE, XPP_CHARACTER | XPP_MEMO_FLAG, XPP_NUMERIC | XPP_DOUBLE_FLAG,
+          XPP_UNDEF};
+}
+
+const TypeWords words_of_this_run = read_type_words();
+
+}  // namespace
+
+const TypeWords& type_words() { return words_of_this_run; }
 
 Arg absent() { return Arg(); }
 

@@ -52,6 +52,7 @@ bool Value::operator==(const Value& other) const {
       return number == other.number;
     case Type::kCharacter:
     case Type::kMemo:
+    case Type::kDate:
       return text == other.text;
     case Type::kLogical:
       return logical == other.logical;
@@ -72,6 +73,8 @@ std::string to_literal(const Value& value) {
       return string_literal(value.text);
     case Value::Type::kLogical:
       return value.logical ? ".T." : ".F.";
+    case Value::Type::kDate:
+      return "SToD(" + string_literal(value.text) + ")";
     case Value::Type::kArray: {
       std::string out = "{";
       for (size_t i = 0; i < value.items.size(); ++i) {

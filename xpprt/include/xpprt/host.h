@@ -74,10 +74,23 @@ class XPPRT_API Frame {
 XPPRT_API void fail_con_new(int count);
 XPPRT_API void fail_con_new_array(int count);
 
-// The error codes of _conArrayPut and _conRelease, which return 0 for success: a handle
-// that is not a live container of the call, and an element the array does not have.
-constexpr XppLong kConErrorHandle = 1;
-constexpr XppLong kConErrorIndex = 2;
+// The error codes of the container operations, which return 0 for success: a handle that is
+// not a live container of the call, and an element the array does not have (or a container
+// of another type than the operation takes).
+constexpr XPPAPIRET kConErrorHandle = 1;
+constexpr XPPAPIRET kConErrorIndex = 2;
+
+// The flags of the type words the run-time hands out, which differ between the generations
+// of Xbase++. The run-time acts as 1.9 and later unless the environment variable
+// QVXPP_VERSION names an earlier version (such as 1.82) when it starts.
+struct TypeWords {
+  bool before_19;
+  ULONG reference;   // a parameter passed by reference
+  ULONG memo;        // a memo's whole type word
+  ULONG floating;    // a number with a fraction
+  ULONG past_count;  // a parameter past the number of parameters
+};
+XPPRT_API const TypeWords& type_words();
 
 // Containers alive right now (created by an export and not yet released), all threads.
 XPPRT_API int live_containers();

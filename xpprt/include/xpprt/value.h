@@ -11,8 +11,9 @@ namespace xpp {
 
 struct XPPRT_API Value {
   // A memo is character data as a database field holds it: the run-time's type word tells
-  // it apart (XPP_MEMO), while every fetch treats it as a character value.
-  enum class Type { kNil, kNumber, kCharacter, kMemo, kLogical, kArray };
+  // it apart, while every fetch treats it as a character value. A date holds its day as
+  // text, "YYYYMMDD".
+  enum class Type { kNil, kNumber, kCharacter, kMemo, kLogical, kDate, kArray };
 
   Type type = Type::kNil;
   double number = 0;
@@ -45,6 +46,12 @@ struct XPPRT_API Value {
     v.logical = b;
     return v;
   }
+  static Value date(std::string yyyymmdd) {
+    Value v;
+    v.type = Type::kDate;
+    v.text = std::move(yyyymmdd);
+    return v;
+  }
   static Value array(std::vector<Value> elements) {
     Value v;
     v.type = Type::kArray;
@@ -62,7 +69,8 @@ struct XPPRT_API Value {
   bool operator==(const Value& other) const;
 };
 
-// The value in Xbase++ literal notation: NIL, .T., .F., 42, 1.5, "text"+Chr(13), {1, "x"}.
+// The value in Xbase++ literal notation: NIL, .T., .F., 42, 1.5, "text"+Chr(13),
+// SToD("20041109"), {1, "x"}.
 XPPRT_API std::string to_literal(const Value& value);
 
 }  // namespace xpp
