@@ -36,7 +36,9 @@ typedef ULONG XPPAPIRET;
 
 #define NULLCONTAINER ((ContainerHandle)0)
 
-// Base types of a type word (_partype), the same in every generation of the run-time.
+// Base types of a type word (_partype), the same in every generation of the run-time. The
+// flags that the generations add (by reference, memo, floating point) differ between them:
+// host/type_word.h tests them.
 #define XPP_UNDEF 0x00000001u
 #define XPP_CHARACTER 0x00000002u
 #define XPP_NUMERIC 0x00000004u
@@ -45,21 +47,6 @@ typedef ULONG XPPAPIRET;
 #define XPP_ARRAY 0x00000020u
 #define XPP_BLOCK 0x00000040u
 #define XPP_OBJECT 0x00000080u
-#define XPP_BASE_TYPE_MASK 0x000FFFFFu
-
-// Flags of Xbase++ 1.9 and later: a memo is CHARACTER with XPP_MEMO_FLAG, a floating-point
-// number NUMERIC with XPP_DOUBLE_FLAG.
-#define XPP_REFERENCE 0x10000000u
-#define XPP_MEMO_FLAG 0x40000000u
-#define XPP_DOUBLE_FLAG 0x01000000u
-
-// The same flags of the run-times before 1.9, among the base bits.
-#define XPP_REFERENCE_BEFORE_19 0x00000100u
-#define XPP_MEMO_BEFORE_19 0x00000200u
-#define XPP_DOUBLE_BEFORE_19 0x00000400u
-
-// Any bit of this mask marks character data: a string, or a memo of either generation.
-#define XPP_CHARACTER_MASK (XPP_CHARACTER | XPP_MEMO_BEFORE_19)
 
 // Parameters. _partype(pl, 0) is the number of parameters of the call; a parameter not
 // given is typed XPP_UNDEF, one past the count XPP_UNDEF or 0.

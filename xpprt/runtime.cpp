@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "host/type_word.h"
 #include "host/xpp_api.h"
 #include "xpprt/host.h"
 
@@ -536,9 +537,8 @@ TypeWords read_type_words() {
   char* end = nullptr;
   const double number = version != nullptr ? std::strtod(version, &end) : 0;
   if (version != nullptr && end != version && number < 1.9)
-    return {true, XPP_REFERENCE_BEFORE_19, XPP_MEMO_BEFORE_19, XPP_NUMERIC | XPP_DOUBLE_BEFORE_19,
-            0};
-  return {false, XPP_REFERENCE, XPP_CHARACTER | XPP_MEMO_FLAG, XPP_NUMERIC | XPP_DOUBLE_FLAG,
+    return {true, qv::kReferenceBefore19, qv::kMemoBefore19, XPP_NUMERIC | qv::kDoubleBefore19, 0};
+  return {false, qv::kReference, XPP_CHARACTER | qv::kMemoFlag, XPP_NUMERIC | qv::kDoubleFlag,
           XPP_UNDEF};
 }
 
