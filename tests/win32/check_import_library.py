@@ -8,7 +8,8 @@
 - Both linker members offer exactly NAME and __imp_NAME for each export NAME (in one member),
   DLL_IMPORT_DESCRIPTOR, NULL_IMPORT_DESCRIPTOR and DLL_NULL_THUNK_DATA, at the same members;
   the second one sorted by name.
-- objdump -p shows the program importing from the DLL every export, and nothing else.
+- objdump -p shows the program importing every export from the DLL, and nothing else, with
+  a lookup table apart from the address table.
 """
 import re
 import struct
@@ -24,52 +25,41 @@ def members(data):
         pos += 60 + size + (size & 1)
 
 
-def first_linker_member(body):
-    count = struct.unpack_from(">I", body)[0]
-    offsets = struct.unpack_from(f">{count}I", body, 4)
-    names = body[4 + 4 * count:].decode("ascii").split("\0")[:count]
-    return dict(zip(names, offsets)), names
-
-
-def second_linker_member(body):
-    count = struct.unpack_from("<I", body)[0]
-    offsets = struct.unpack_from(f"<{count}I", body, 4)
-    symbols = struct.unpack_from("<I", body, 4 + 4 * count)[0]
-    indices = struct.unpack_from(f"<{symbols}H", body, 8 + 4 * count)
-    names = body[8 + 4 * count + 2 * symbols:].decode("ascii").split("\0")[:symbols]
-    return {name: offsets[i - 1] for name, i in zip(names, indices)}, names
+def linker_symbols(first, second):
+    count = struct.unpack_from(">I", first)[0]
+    by_first = zip(first[4 + 4 * count:].decode().split("\0"),
+                   struct.unpack_from(f">{count}I", first, 4))
+    count, = struct.unpack_from("<I", second)
+    offsets = struct.unpack_from(f"<{count}I", second, 4)
+    symbols, = struct.unpack_from("<I", second, 4 + 4 * count)
+    indices = struct.unpack_from(f"<{symbols}H", second, 8 + 4 * count)
+    names = second[8 + 4 * count + 2 * symbols:].decode().split("\0")[:symbols]
+    by_second = {name: offsets[i - 1] for name, i in zip(names, indices)}
+    return dict(by_first), by_second, names == sorted(names)
 
 
 def main():
     library, module_def, objdump, program = sys.argv[1:5]
     definition = open(module_def, encoding="ascii").read()
     exports = re.findall(r"^\s*(QV[A-Z0-9_]*)\s+@\d+", definition, re.M)
-    dll = re.search(r"^LIBRARY\s+(\S+)", definition, re.M).group(1)
+    dll = re.search(r"^LIBRARY\s+(\S+)", definition, re.M)[1]
     stem = dll.rsplit(".", 1)[0]
-    data = open(library, "rb").read()
-    problems = [] if data.startswith(b"!<arch>\n") else ["not an archive"]
-    items = list(members(data))
-    objects = [(at, name, body) for at, name, body in items[2:] if name != "//"]
-    if len(objects) != len(exports) + 3:
-        problems.append(f"{len(objects)} members, for {len(exports)} exports")
+    items = list(members(open(library, "rb").read()))
+    objects = [(at, name, body) for at, name, body in items if name not in ("/", "//")]
+    problems = [] if len(objects) == len(exports) + 3 else [f"{len(objects)} members"]
     for at, name, body in objects:
-        sections = struct.unpack_from("<H", body, 2)[0]
-        names = [body[20 + 40 * i:28 + 40 * i].rstrip(b"\0") for i in range(sections)]
-        if body[:4] == b"\0\0\xff\xff":
-            problems.append(f"member at {at}: a short import object")
-        elif struct.unpack_from("<H", body)[0] != 0x14C or b".idata$7" in names:
-            problems.append(f"member at {at}: not an i386 object, or with .idata$7: {names}")
-        if name != dll + "/":
-            problems.append(f"member at {at} is named {name!r}")
+        sections = [body[20 + 40 * i:28 + 40 * i] for i in range(body[2])]
+        if body[:4] == b"\0\0\xff\xff" or body[:2] != b"\x4c\x01" or name != dll + "/":
+            problems.append(f"member {name} at {at}: short import object, or not i386")
+        if b".idata$7" in sections:
+            problems.append(f"member {name} at {at} with .idata$7")
 
-    first, _ = first_linker_member(items[0][2])
-    second, sorted_names = second_linker_member(items[1][2])
+    linker = [body for _at, name, body in items[:2] if name == "/"] + [bytes(8)] * 2
+    first, second, ordered = linker_symbols(*linker[:2])
     expected = {stem + "_IMPORT_DESCRIPTOR", "NULL_IMPORT_DESCRIPTOR", stem + "_NULL_THUNK_DATA"}
     expected |= {symbol for name in exports for symbol in (name, "__imp_" + name)}
-    if set(first) != expected:
-        problems.append(f"symbols {sorted(set(first) ^ expected)}: one too many or missing")
-    if first != second or sorted_names != sorted(sorted_names):
-        problems.append("the second linker member differs from the first, or is not sorted")
+    if set(first) != expected or first != second or not ordered:
+        problems.append(f"linker members: {sorted(first)} and {sorted(second)}")
     if not set(first.values()) <= {at for at, _name, _body in objects}:
         problems.append("a linker member points at no member")
     problems += [f"{name} and __imp_{name} in two members" for name in exports
@@ -77,16 +67,16 @@ def main():
 
     dump = subprocess.run([objdump, "-p", program], capture_output=True, text=True,
                           check=True).stdout
-    block = dump.partition(f"DLL Name: {dll}\n")[2].partition("\n\n")[0]
-    imported = re.findall(r"^\t[0-9a-f]+\t +\d+  (\S+)$", block, re.M)
+    entry, _, block = dump.partition(f"\n\n\tDLL Name: {dll}\n")
+    tables = re.match(r"([0-9a-f]{8}) ([0-9a-f]{8} ){3}([0-9a-f]{8})$", entry.split("\t")[-1])
+    if not tables or tables[1] == tables[3]:
+        problems.append(f"{program}: no lookup table of its own for {dll}: {entry[-50:]!r}")
+    imported = re.findall(r"^\t[0-9a-f]+\t +\d+  (\S+)$", block.partition("\n\n")[0], re.M)
     if sorted(imported) != sorted(exports):
         problems.append(f"{program} imports {imported} from {dll}")
-    if problems:
-        print("quorvel.lib check failed:\n  " + "\n  ".join(problems))
-        return 1
-    print(f"quorvel.lib: {len(objects)} COFF objects, {len(first)} symbols; "
-          f"{len(imported)} imports of {dll} linked")
-    return 0
+    print("\n  ".join(["quorvel.lib check failed:"] + problems) if problems else
+          f"quorvel.lib: {len(objects)} objects; {len(imported)} imports of {dll} linked")
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":
