@@ -24,7 +24,9 @@ too long for a member name), the members are:
 (DLL stands for the DLL's name without its extension.) A linker groups the .idata$ sections
 by the part after the dollar sign, which lays out the import directory, the lookup and
 address tables and the names; a program that calls one export pulls in the descriptor, and
-through it the two terminators.
+through it the two terminators. Every member is named after the DLL, and only the
+terminators have no relocations: GNU ld tells the three kinds apart so, to put the
+descriptor's sections first and the terminators last.
 
 usage: make_import_library.py MODULE.def OUTPUT.lib
 """
@@ -48,7 +50,7 @@ SCN_WRITE = 0x80000000
 TEXT = SCN_CODE | SCN_ALIGN_4 | SCN_EXECUTE | SCN_READ
 TABLE = SCN_DATA | SCN_ALIGN_4 | SCN_READ | SCN_WRITE  # .idata$2 to $5: 4-byte entries
 NAMES = SCN_DATA | SCN_ALIGN_2 | SCN_READ | SCN_WRITE  # .idata$6: hints and names
-# The value Microsoft's tools give a section symbol that stands for a whole group.
+# The value of a section symbol that stands for a whole group: the group's kind of contents.
 GROUP_VALUE = SCN_DATA | SCN_READ | SCN_WRITE
 
 REL_DIR32 = 0x0006  # the target's address
@@ -214,24 +216,22 @@ def archive(dll, members):
     return bytes(out)
 
 
+STATEMENTS = {"NAME", "LIBRARY", "DESCRIPTION", "VERSION", "STUB", "HEAPSIZE", "STACKSIZE",
+              "SECTIONS", "EXPORTS", "IMPORTS"}
+
+
 def read_module_definition(path):
     """The DLL's name and its exports, in their order, from LIBRARY and EXPORTS."""
     dll, exports, in_exports = None, [], False
     with open(path, encoding="ascii") as lines:
         for line in lines:
             words = line.split(";", 1)[0].split()
-            if not words:
-                continue
-            if words[0] == "LIBRARY":
-                dll, in_exports = words[1].strip('"'), False
-            elif words[0] == "EXPORTS":
-                in_exports = True
-            elif words[0].isupper() and words[0].isalpha() and not in_exports:
-                continue  # another statement (NAME, DESCRIPTION, VERSION, ...)
-            elif in_exports:
-                if "PRIVATE" in words:
-                    continue
-                if "DATA" in words or "NONAME" in words or "=" in words[0]:
+            if words and words[0] in STATEMENTS:
+                in_exports = words[0] == "EXPORTS"
+                if words[0] == "LIBRARY":
+                    dll = words[1].strip('"')
+            elif words and in_exports and "PRIVATE" not in words:
+                if "=" in line or {"DATA", "NONAME"} & set(words):
                     raise SystemExit(f"{path}: cannot import {words[0]} by name as a function")
                 exports.append(words[0])
     if dll is None or not exports:
