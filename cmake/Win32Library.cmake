@@ -8,7 +8,8 @@
 # - No time stamp (toolchain file), no build paths, no symbol table: a build elsewhere
 #   gives the same bytes.
 # - quorvel.lib, the import library for linking an Xbase++ application, is made from the same
-#   module definition in the short import format (cmake/ImportLibrary.cmake).
+#   module definition in the long import format that Alaska's linker reads
+#   (cmake/ImportLibrary.cmake).
 set(QV_MODULE_DEF ${PROJECT_SOURCE_DIR}/exports/quorvel.def)
 
 # Built for size (-O2 gives about 10 KiB more), and without build paths in the binary, so

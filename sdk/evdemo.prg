@@ -8,12 +8,13 @@
 //  their source and their message as the Event Viewer shows it.
 //
 //  Build:   xpp evdemo.prg
-//           alink evdemo.obj quorvel.lib
+//           alink evdemo.obj          (the #pragma below names quorvel.lib)
 //  Run:     evdemo.exe, with quorvel.dll beside it or on the PATH.
 //
 //////////////////////////////////////////////////////////////////////////////
 
 #include "quorvel.ch"
+#pragma Library("quorvel.lib")
 
 PROCEDURE Main
    LOCAL nSource, nLog, aRec, nError, nCount := 0, nShown := 0, cError := ""

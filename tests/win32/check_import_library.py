@@ -1,92 +1,82 @@
 #!/usr/bin/env python3
-"""Checks quorvel.lib: an import library in the short import format, one import object per
-export of the module definition, as Microsoft's linker reads it.
+"""Checks quorvel.lib, in the long import format, and a program linked against it by GNU ld.
 
-  check_import_library.py quorvel.lib quorvel.def
+  check_import_library.py quorvel.lib quorvel.def OBJDUMP PROGRAM.exe
 
-Each export NAME must have exactly one member that is a short import object (signature 0,
-0xFFFF) for i386, of code, for quorvel.dll, with the symbol _NAME and an import by the name
-NAME (name type NOPREFIX or UNDECORATE), and no time stamp; the archive's symbol table must
-offer _NAME and __imp__NAME. Nothing else may be imported through it.
+- One member per export and three more, each an i386 COFF object named after the DLL: none a
+  short import object (signature 0, 0xFFFF), none with an .idata$7 section.
+- Both linker members offer exactly NAME and __imp_NAME for each export NAME (in one member),
+  DLL_IMPORT_DESCRIPTOR, NULL_IMPORT_DESCRIPTOR and DLL_NULL_THUNK_DATA, at the same members;
+  the second one sorted by name.
+- objdump -p shows the program importing every export from the DLL, and nothing else, with
+  a lookup table apart from the address table.
 """
 import re
 import struct
+import subprocess
 import sys
-
-MACHINE_I386 = 0x14C
-IMPORT_CODE = 0
-NAME_NOPREFIX = 2
-NAME_UNDECORATE = 3
 
 
 def members(data):
-    if not data.startswith(b"!<arch>\n"):
-        raise SystemExit("not an archive")
     pos = 8
     while pos + 60 <= len(data):
-        header = data[pos:pos + 60]
-        name = header[0:16].decode("ascii").rstrip()
-        size = int(header[48:58].decode("ascii").strip())
-        yield name, data[pos + 60:pos + 60 + size]
+        size = int(data[pos + 48:pos + 58])
+        yield pos, data[pos:pos + 16].decode("ascii").rstrip(), data[pos + 60:pos + 60 + size]
         pos += 60 + size + (size & 1)
 
 
-def first_linker_symbols(body):
-    # Big-endian count, offsets, then the terminated names.
-    count = struct.unpack(">I", body[:4])[0]
-    names = body[4 + 4 * count:].split(b"\0")
-    return {n.decode("ascii") for n in names[:count]}
+def linker_symbols(first, second):
+    count = struct.unpack_from(">I", first)[0]
+    by_first = zip(first[4 + 4 * count:].decode().split("\0"),
+                   struct.unpack_from(f">{count}I", first, 4))
+    count, = struct.unpack_from("<I", second)
+    offsets = struct.unpack_from(f"<{count}I", second, 4)
+    symbols, = struct.unpack_from("<I", second, 4 + 4 * count)
+    indices = struct.unpack_from(f"<{symbols}H", second, 8 + 4 * count)
+    names = second[8 + 4 * count + 2 * symbols:].decode().split("\0")[:symbols]
+    by_second = {name: offsets[i - 1] for name, i in zip(names, indices)}
+    return dict(by_first), by_second, names == sorted(names)
 
 
 def main():
-    library, module_def = sys.argv[1], sys.argv[2]
-    exports = []
-    for line in open(module_def, encoding="ascii"):
-        m = re.match(r"\s*(QV[A-Z0-9_]*)\s+@(\d+)", line)
-        if m:
-            exports.append(m.group(1))
-    data = open(library, "rb").read()
-    problems = []
-    symbols = set()
-    imports = {}
-    for index, (name, body) in enumerate(members(data)):
-        if name == "/" and index == 0:
-            symbols = first_linker_symbols(body)
-            continue
-        if name in ("/", "//"):
-            continue
-        if body[:4] != b"\0\0\xff\xff":
-            continue  # the import descriptor's COFF objects
-        (_sig1, _sig2, _version, machine, stamp, size, _hint, kinds) = struct.unpack(
-            "<HHHHIIHH", body[:20])
-        symbol, dll = body[20:20 + size].split(b"\0")[:2]
-        symbol = symbol.decode("ascii")
-        kind, name_type = kinds & 3, (kinds >> 2) & 7
-        if machine != MACHINE_I386:
-            problems.append(f"{symbol}: machine {machine:#x}, not i386")
-        if stamp != 0:
-            problems.append(f"{symbol}: time stamp {stamp}")
-        if dll.decode("ascii").lower() != "quorvel.dll":
-            problems.append(f"{symbol}: imported from {dll!r}")
-        if kind != IMPORT_CODE or name_type not in (NAME_NOPREFIX, NAME_UNDECORATE):
-            problems.append(f"{symbol}: import type {kind}, name type {name_type}")
-        if symbol in imports:
-            problems.append(f"{symbol}: more than one import object")
-        imports[symbol] = name_type
-    expected = {"_" + name for name in exports}
-    for symbol in sorted(expected - imports.keys()):
-        problems.append(f"no short import object for {symbol}")
-    for symbol in sorted(imports.keys() - expected):
-        problems.append(f"import object for {symbol}, which quorvel.def does not export")
-    for name in exports:
-        for symbol in ("_" + name, "__imp__" + name):
-            if symbol not in symbols:
-                problems.append(f"the symbol table lacks {symbol}")
-    if problems:
-        print("quorvel.lib check failed:\n  " + "\n  ".join(problems))
-        return 1
-    print(f"quorvel.lib: {len(imports)} short import objects for quorvel.dll, as quorvel.def lists")
-    return 0
+    library, module_def, objdump, program = sys.argv[1:5]
+    definition = open(module_def, encoding="ascii").read()
+    exports = re.findall(r"^\s*(QV[A-Z0-9_]*)\s+@\d+", definition, re.M)
+    dll = re.search(r"^LIBRARY\s+(\S+)", definition, re.M)[1]
+    stem = dll.rsplit(".", 1)[0]
+    items = list(members(open(library, "rb").read()))
+    objects = [(at, name, body) for at, name, body in items if name not in ("/", "//")]
+    problems = [] if len(objects) == len(exports) + 3 else [f"{len(objects)} members"]
+    for at, name, body in objects:
+        sections = [body[20 + 40 * i:28 + 40 * i] for i in range(body[2])]
+        if body[:4] == b"\0\0\xff\xff" or body[:2] != b"\x4c\x01" or name != dll + "/":
+            problems.append(f"member {name} at {at}: short import object, or not i386")
+        if b".idata$7" in sections:
+            problems.append(f"member {name} at {at} with .idata$7")
+
+    linker = [body for _at, name, body in items[:2] if name == "/"] + [bytes(8)] * 2
+    first, second, ordered = linker_symbols(*linker[:2])
+    expected = {stem + "_IMPORT_DESCRIPTOR", "NULL_IMPORT_DESCRIPTOR", stem + "_NULL_THUNK_DATA"}
+    expected |= {symbol for name in exports for symbol in (name, "__imp_" + name)}
+    if set(first) != expected or first != second or not ordered:
+        problems.append(f"linker members: {sorted(first)} and {sorted(second)}")
+    if not set(first.values()) <= {at for at, _name, _body in objects}:
+        problems.append("a linker member points at no member")
+    problems += [f"{name} and __imp_{name} in two members" for name in exports
+                 if first.get(name) != first.get("__imp_" + name)]
+
+    dump = subprocess.run([objdump, "-p", program], capture_output=True, text=True,
+                          check=True).stdout
+    entry, _, block = dump.partition(f"\n\n\tDLL Name: {dll}\n")
+    tables = re.match(r"([0-9a-f]{8}) ([0-9a-f]{8} ){3}([0-9a-f]{8})$", entry.split("\t")[-1])
+    if not tables or tables[1] == tables[3]:
+        problems.append(f"{program}: no lookup table of its own for {dll}: {entry[-50:]!r}")
+    imported = re.findall(r"^\t[0-9a-f]+\t +\d+  (\S+)$", block.partition("\n\n")[0], re.M)
+    if sorted(imported) != sorted(exports):
+        problems.append(f"{program} imports {imported} from {dll}")
+    print("\n  ".join(["quorvel.lib check failed:"] + problems) if problems else
+          f"quorvel.lib: {len(objects)} objects; {len(imported)} imports of {dll} linked")
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":
