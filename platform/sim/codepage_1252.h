@@ -107,6 +107,22 @@ inline constexpr BestFit kBestFit1252[] = {
     {0xFF59, 0x79}, {0xFF5A, 0x7A}, {0xFF5B, 0x7B}, {0xFF5C, 0x7C}, {0xFF5D, 0x7D}, {0xFF5E, 0x7E},
 };
 
+// The byte a best-fit table gives a unit, '?' for a unit it does not hold.
+template <size_t N>
+inline constexpr uint8_t best_fit(const BestFit (&table)[N], uint16_t unit) {
+  size_t low = 0;
+  size_t high = N;
+  while (low < high) {
+    size_t mid = (low + high) / 2;
+    if (table[mid].unit < unit) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return low < N && table[low].unit == unit ? table[low].byte : uint8_t{'?'};
+}
+
 // The character of a byte.
 inline constexpr uint16_t wide_of_1252(uint8_t byte) {
   return byte >= 0x80 && byte < 0xA0 ? kHigh1252[byte - 0x80] : byte;
@@ -118,18 +134,7 @@ inline constexpr uint8_t ansi_of_1252(uint16_t unit) {
   if (unit < 0xA0) {
     return kHigh1252[unit - 0x80] == unit ? static_cast<uint8_t>(unit) : uint8_t{'?'};
   }
-  size_t low = 0;
-  size_t high = sizeof kBestFit1252 / sizeof kBestFit1252[0];
-  while (low < high) {
-    size_t mid = (low + high) / 2;
-    if (kBestFit1252[mid].unit < unit) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  bool found = low < sizeof kBestFit1252 / sizeof kBestFit1252[0] && kBestFit1252[low].unit == unit;
-  return found ? kBestFit1252[low].byte : uint8_t{'?'};
+  return best_fit(kBestFit1252, unit);
 }
 
 }  // namespace qvsim

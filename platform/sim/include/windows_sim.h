@@ -223,10 +223,14 @@ WINBASEAPI DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWO
 
 // kernel32: code pages.
 #define CP_ACP 0
+#define CP_OEMCP 1
 typedef unsigned int UINT;
 typedef const WCHAR* LPCWCH;
 typedef const CHAR* LPCCH;
+typedef WCHAR* LPWSTR;
 typedef BOOL* LPBOOL;
+WINBASEAPI int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr,
+                                          int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
 WINBASEAPI int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr,
                                           int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
                                           LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);
