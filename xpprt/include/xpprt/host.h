@@ -92,6 +92,10 @@ struct TypeWords {
 };
 XPPRT_API const TypeWords& type_words();
 
+// The calling thread's character set from now on: OEM or ANSI (_conCharSetIsOem), as SET
+// CHARSET sets it in an Xbase++ thread.
+XPPRT_API void set_thread_charset(bool oem);
+
 // Containers alive right now (created by an export and not yet released), all threads.
 XPPRT_API int live_containers();
 
