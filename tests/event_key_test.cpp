@@ -16,7 +16,8 @@
 
 namespace {
 
-const std::string kApplication = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+const std::string kEventLog = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
+const std::string kApplication = kEventLog + "Application";
 
 class EventKeyTest : public ::testing::Test {
  protected:
@@ -30,14 +31,21 @@ class EventKeyTest : public ::testing::Test {
     EXPECT_TRUE(r.value.is_number());
     return r.value.number;
   }
-  static double create(const std::string& source, const std::string& file) {
-    return run(QVCREATEEVENTKEY, {xpp::Value::str(source), xpp::Value::str(file)});
+  // The log, when one is named, as the last parameter.
+  static std::vector<xpp::Arg> with_log(std::vector<xpp::Arg> args, const std::string& log) {
+    if (!log.empty()) args.push_back(xpp::Value::str(log));
+    return args;
   }
-  static double remove(const std::string& source) {
-    return run(QVDELEVENTKEY, {xpp::Value::str(source)});
+  static double create(const std::string& source, const std::string& file,
+                       const std::string& log = "") {
+    return run(QVCREATEEVENTKEY,
+               with_log({xpp::Value::str(source), xpp::Value::str(file), xpp::absent()}, log));
   }
-  static double check(const std::string& source) {
-    return run(QVCHECKEVENTKEY, {xpp::Value::str(source)});
+  static double remove(const std::string& source, const std::string& log = "") {
+    return run(QVDELEVENTKEY, with_log({xpp::Value::str(source)}, log));
+  }
+  static double check(const std::string& source, const std::string& log = "") {
+    return run(QVCHECKEVENTKEY, with_log({xpp::Value::str(source)}, log));
   }
   static qvsim::RegistryKeyView source_key(const std::string& source) {
     return qvsim::registry_key(kApplication + "\\" + source);
@@ -53,6 +61,20 @@ class EventKeyTest : public ::testing::Test {
     std::vector<uint8_t> bytes(text.begin(), text.end());
     bytes.push_back(0);
     return bytes;
+  }
+  static std::vector<uint8_t> multi_sz(const std::vector<std::string>& texts) {
+    std::vector<uint8_t> bytes;
+    for (const std::string& text : texts) bytes.insert(bytes.end(), text.c_str(), &*text.end() + 1);
+    bytes.push_back(0);
+    return bytes;
+  }
+  // A key under the EventLog key, made directly in the registry.
+  static void make_key(const std::string& path) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kEventLog + path).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
   }
 };
 
@@ -107,15 +129,21 @@ void PrintTo(const Lasting& l, std::ostream* os) { *os << l.name; }
 
 class LastingKey : public EventKeyTest, public ::testing::WithParamInterface<Lasting> {};
 
+// A log that the call creates takes the kind of its source.
 TEST_P(LastingKey, OnlyTrueMakesItLast) {
-  xpp::CallResult r = xpp::call(
-      QVCREATEEVENTKEY, {xpp::Value::str("QvApp"), xpp::Value::str("C:\\q.dll"), GetParam().third});
-  EXPECT_TRUE(r.violations.empty());
-  EXPECT_EQ(r.value, xpp::Value::num(0));
-  EXPECT_EQ(source_key("QvApp").is_volatile, !GetParam().lasts);
+  for (std::string log : {"Application", "QvOwnLog"}) {
+    xpp::CallResult r =
+        xpp::call(QVCREATEEVENTKEY, {xpp::Value::str("Qv" + log), xpp::Value::str("C:\\q.dll"),
+                                     GetParam().third, xpp::Value::str(log)});
+    EXPECT_TRUE(r.violations.empty());
+    EXPECT_EQ(r.value, xpp::Value::num(0));
+    EXPECT_EQ(qvsim::registry_key(kEventLog + log + "\\Qv" + log).is_volatile, !GetParam().lasts);
+  }
+  EXPECT_EQ(qvsim::registry_key(kEventLog + "QvOwnLog").is_volatile, !GetParam().lasts);
   qvsim::restart();
-  EXPECT_EQ(check("QvApp"), GetParam().lasts ? 0 : ERR_KEY_FAILED);
+  EXPECT_EQ(check("QvApplication"), GetParam().lasts ? 0 : ERR_KEY_FAILED);
   EXPECT_EQ(qvsim::registry_key(kApplication).subkeys.size(), GetParam().lasts ? 1u : 0u);
+  EXPECT_EQ(qvsim::registry_key(kEventLog + "QvOwnLog").exists, GetParam().lasts);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -147,6 +175,11 @@ TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
     xpp::ExportFn fn;
     std::vector<xpp::Arg> args;
     double expected;
+    DWORD last_error = 1234;  // unchanged unless a log name is refused
+  };
+  const auto create_in = [](const std::string& log) {
+    return std::vector<xpp::Arg>{xpp::Value::str("QvApp"), xpp::Value::str("C:\\a"), xpp::absent(),
+                                 xpp::Value::str(log)};
   };
   const std::vector<Case> cases = {
       {"create, empty source",
@@ -174,14 +207,34 @@ TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
       {"delete, no source", QVDELEVENTKEY, {}, ERR_MISSING_FIRST},
       {"check, empty source", QVCHECKEVENTKEY, {xpp::Value::str("")}, ERR_MISSING_FIRST},
       {"check, nil source", QVCHECKEVENTKEY, {xpp::Value::nil()}, ERR_MISSING_FIRST},
+      {"create, log with a backslash", QVCREATEEVENTKEY, create_in("Qv\\Log"), 123, 123},
+      {"create, log of 256 characters", QVCREATEEVENTKEY, create_in(std::string(256, 'L')), 123,
+       123},
+      {"create, log of 300 characters", QVCREATEEVENTKEY, create_in(std::string(300, 'L')), 123,
+       123},
+      {"create, log with a colon", QVCREATEEVENTKEY, create_in("Qv:Log"), 123, 123},
+      {"create, Security log", QVCREATEEVENTKEY, create_in("security"), 123, 123},
+      {"create, log of System's file", QVCREATEEVENTKEY, create_in("SysEvent"), 123, 123},
+      {"delete, Security log",
+       QVDELEVENTKEY,
+       {xpp::Value::str("QvApp"), xpp::Value::str("Security")},
+       ERR_KEY_FAILED,
+       123},
+      {"check, log with a backslash",
+       QVCHECKEVENTKEY,
+       {xpp::Value::str("QvApp"), xpp::Value::str("a\\b")},
+       ERR_KEY_FAILED,
+       123},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
+    SetLastError(1234);
     // Faults wait for the next registry call: still there afterwards, none was made.
     for (const char* service : {"RegCreateKeyExA", "RegOpenKeyExA", "RegDeleteKeyA"})
       qvsim::fail_next(service, 4321);
     EXPECT_EQ(run(c.fn, c.args), c.expected);
+    EXPECT_EQ(GetLastError(), c.last_error);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key), 4321);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\None"), 4321);
@@ -213,6 +266,13 @@ TEST_F(EventKeyTest, CreationFailurePassesTheRegistryCodeOn) {
     EXPECT_EQ(create("QvApp", "C:\\quorvel.dll"), code);
     EXPECT_FALSE(source_key("QvApp").exists);
   }
+  // The logs that cannot be listed, or a source key that cannot be made under a new log:
+  // the log is not left behind.
+  for (int skip : {0, 1}) {
+    qvsim::fail_next(skip == 0 ? "RegEnumKeyExA" : "RegCreateKeyExA", 8, 1, skip);
+    EXPECT_EQ(create("QvApp", "C:\\quorvel.dll", "QvLog"), 8);
+    EXPECT_FALSE(qvsim::registry_key(kEventLog + "QvLog").exists);
+  }
 }
 
 // A key without its values renders no message: a failed write is reported, and a key
@@ -222,20 +282,24 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
     const char* what;
     bool existed;
     int failures;  // of the two writes
-    int first;     // the first write that fails: 0 or 1
+    int first;     // the first write that fails: 0 or 1; for a new log, after its own 5
+    const char* log = "";
   };
   for (Case c :
        {Case{"new key, first write", false, 1, 0}, Case{"new key, both writes", false, 2, 0},
         Case{"new key, second write", false, 1, 1}, Case{"existing key, first write", true, 1, 0},
-        Case{"existing key, second write", true, 1, 1}}) {
+        Case{"existing key, second write", true, 1, 1}, Case{"new log", false, 1, 0, "QvLog"},
+        Case{"new log, its Sources", false, 1, 4, "QvLog"},
+        Case{"new log, second write", false, 1, 6, "QvLog"}}) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
     if (c.existed) {
       ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
     }
     qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures, c.first);
-    EXPECT_EQ(create("QvApp", "C:\\new.dll"), ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(check("QvApp"), c.existed ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(create("QvApp", "C:\\new.dll", c.log), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(check("QvApp", c.log), c.existed ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(qvsim::registry_key(kEventLog + c.log).exists, *c.log == '\0');
     EXPECT_EQ(qvsim::open_registry_keys(), 0);
   }
 }
@@ -308,6 +372,72 @@ TEST_F(EventKeyTest, RegistryFailuresLeaveTheLastErrorAlone) {
   EXPECT_EQ(GetLastError(), 1234u);
 }
 
+// A new log is described as Windows describes a log, and lists its sources, newest first,
+// and itself last; the list follows its sources, which come and go without the log.
+TEST_F(EventKeyTest, NewLogIsDescribedAndListsItsSources) {
+  ASSERT_EQ(create("QvFirst", "C:\\q.dll", "QvLog"), 0);
+  const auto dword = [](uint32_t v) {
+    return std::vector<uint8_t>{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), 0};
+  };
+  const std::vector<qvsim::RegistryValueView> expected = {
+      {"File", REG_EXPAND_SZ, sz("%SystemRoot%\\System32\\config\\QvLog.evt")},
+      {"MaxSize", REG_DWORD, dword(512 * 1024)},
+      {"Retention", REG_DWORD, dword(0)},
+      {"AutoBackupLogFiles", REG_DWORD, dword(0)},
+      {"Sources", REG_MULTI_SZ, multi_sz({"QvFirst", "QvLog"})}};
+  const auto sources = [] {
+    return value(qvsim::registry_key(kEventLog + "QvLog"), "Sources")->data;
+  };
+  const std::vector<qvsim::RegistryValueView> values =
+      qvsim::registry_key(kEventLog + "QvLog").values;
+  ASSERT_EQ(values.size(), expected.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(values[i].name, expected[i].name);
+    EXPECT_EQ(values[i].type, expected[i].type) << expected[i].name;
+    EXPECT_EQ(values[i].data, expected[i].data) << expected[i].name;
+  }
+  ASSERT_EQ(create("QvSecond", "C:\\q.dll", "qvlog"), 0);
+  ASSERT_EQ(create("QVSECOND", "C:\\q.dll", "QvLog"), 0);
+  EXPECT_EQ(sources(), multi_sz({"QvSecond", "QvFirst", "QvLog"}));
+  EXPECT_EQ(remove("qvfirst", "QvLog"), 0);
+  EXPECT_EQ(sources(), multi_sz({"QvSecond", "QvLog"}));
+  EXPECT_EQ(remove("QvSecond", "QvLog"), 0);
+  EXPECT_EQ(sources(), multi_sz({"QvLog"}));
+  EXPECT_TRUE(qvsim::registry_key(kEventLog + "QvLog").subkeys.empty());
+  ASSERT_EQ(create("QvLog", "C:\\q.dll", "QvLog"), 0);  // the log's own name: listed once
+  EXPECT_EQ(sources(), multi_sz({"QvLog"}));
+  ASSERT_EQ(create("QvApp", "C:\\q.dll"), 0);  // Application keeps no list here
+  EXPECT_TRUE(qvsim::registry_key(kApplication).values.empty());
+}
+
+// A name belongs to one log, as a source key of it or as its own name: adding it under
+// another log is refused and changes nothing, with the log named or not.
+TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
+  struct Case {
+    const char* existing;  // a key under the EventLog key
+    const char* source;
+    const char* log;
+    double created;
+  };
+  for (Case c :
+       {Case{"Application\\QvApp", "QvApp", "QvLog", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "qvapp", "", ERROR_ALREADY_EXISTS},
+        Case{"Security\\QvApp", "QvApp", "Application", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "System", "", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "QvNew", "QVAPP", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "QvApp", "QVLOG", 0}, Case{"QvLog\\QvApp", "QvOther", "System", 0}}) {
+    SCOPED_TRACE(std::string(c.source) + " in " + c.log);
+    qvsim::reset();
+    make_key(c.existing);
+    const std::vector<std::string> logs = qvsim::registry_key(kEventLog).subkeys;
+    EXPECT_EQ(create(c.source, "C:\\q.dll", c.log), c.created);
+    EXPECT_EQ(check(c.source, c.log), c.created == 0 ? 0 : ERR_KEY_FAILED);
+    if (c.created != 0) {
+      EXPECT_EQ(qvsim::registry_key(kEventLog).subkeys, logs);
+    }
+  }
+}
+
 // Events go to the log whose key holds the source's key; to Application otherwise.
 TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
   struct Case {
@@ -319,14 +449,7 @@ TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
                  Case{nullptr, "Application"}}) {
     SCOPED_TRACE(c.log);
     qvsim::reset();
-    if (c.key != nullptr) {
-      HKEY key = nullptr;
-      std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + std::string(c.key);
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &key, nullptr),
-                ERROR_SUCCESS);
-      RegCloseKey(key);
-    }
+    if (c.key != nullptr) make_key(c.key);
     double handle = run(QVREGEVENTSOURCE, {xpp::Value::str(""), xpp::Value::str("QvDriver")});
     ASSERT_GT(handle, 0);
     xpp::CallResult written =
