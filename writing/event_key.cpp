@@ -42,12 +42,12 @@ bool log_or_refuse(XppParamList pl, ULONG index, qv::LogUse use, char (&log)[MAX
 // Creates or opens the source's key under the log and writes its two values. A key that
 // exists keeps its kind; a key or log key this call made is not left behind when the call
 // fails. Returns the registry's code.
-LSTATUS make_source_key(const char* log, const char* source, DWORD options,
+LSTATUS make_source_key(HKEY logs, const char* log, const char* source, DWORD options,
                         const char* message_file, ULONG message_file_chars) {
-  if (LSTATUS taken = qv::check_name_free(log, source)) return taken;
+  if (LSTATUS taken = qv::check_name_free(logs, log, source)) return taken;
   HKEY log_key = nullptr;
   bool log_created = false;
-  if (LSTATUS opened = qv::open_log_key(log, source, options, &log_key, &log_created))
+  if (LSTATUS opened = qv::open_log_key(logs, log, source, options, &log_key, &log_created))
     return opened;
 
   char no_class[1] = "";
@@ -72,11 +72,7 @@ LSTATUS make_source_key(const char* log, const char* source, DWORD options,
   // A new log lists its first source already.
   if (written == ERROR_SUCCESS && !log_created) qv::list_source(log_key, source);
   RegCloseKey(log_key);
-  if (written != ERROR_SUCCESS && log_created) {
-    char path[qv::kSourcePathBytes];
-    qv::event_log_path(path, log, nullptr);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-  }
+  if (written != ERROR_SUCCESS && log_created) RegDeleteKeyA(logs, log);
   return written;
 }
 
@@ -98,7 +94,17 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   DWORD options = permanent ? REG_OPTION_NON_VOLATILE : REG_OPTION_VOLATILE;
   char log[MAX_NAME_BYTES];
   if (!log_or_refuse(pl, 4, qv::LogUse::kChange, log, ERROR_INVALID_NAME)) return;
-  _retnl(pl, make_source_key(log, source, options, message_file, message_file_chars));
+  // The EventLog key, to list the logs and make the new one below; reading it takes no
+  // rights.
+  char no_class[1] = "";
+  HKEY logs = nullptr;
+  LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENT_LOG_KEY, 0, no_class,
+                                   REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &logs, nullptr);
+  if (status == ERROR_SUCCESS) {
+    status = make_source_key(logs, log, source, options, message_file, message_file_chars);
+    RegCloseKey(logs);
+  }
+  _retnl(pl, status);
 }
 
 // Removes the source's key only: the log stays, with its other sources, even when this
@@ -108,21 +114,16 @@ QV_EXPORT QVDELEVENTKEY(XppParamList pl) {
   if (!source_or_refuse(pl, source, ERR_KEY_FAILED)) return;
   char log[MAX_NAME_BYTES];
   if (!log_or_refuse(pl, 2, qv::LogUse::kChange, log, ERR_KEY_FAILED)) return;
-  char path[qv::kSourcePathBytes];
-  size_t log_path_chars = qv::event_log_path(path, log, nullptr);
-  qv::event_log_path(path, log, source);
-  if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) != ERROR_SUCCESS) {
+  HKEY log_key = nullptr;
+  if (qv::open_event_log_key(log, nullptr, KEY_QUERY_VALUE | KEY_SET_VALUE, &log_key) !=
+      ERROR_SUCCESS) {
     _retnl(pl, ERR_KEY_FAILED);
     return;
   }
-  path[log_path_chars] = '\0';
-  HKEY log_key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &log_key) ==
-      ERROR_SUCCESS) {
-    qv::unlist_source(log_key, source);
-    RegCloseKey(log_key);
-  }
-  _retnl(pl, 0);
+  LSTATUS deleted = RegDeleteKeyA(log_key, source);
+  if (deleted == ERROR_SUCCESS) qv::unlist_source(log_key, source);
+  RegCloseKey(log_key);
+  _retnl(pl, deleted == ERROR_SUCCESS ? 0 : ERR_KEY_FAILED);
 }
 
 QV_EXPORT QVCHECKEVENTKEY(XppParamList pl) {
@@ -130,10 +131,8 @@ QV_EXPORT QVCHECKEVENTKEY(XppParamList pl) {
   if (!source_or_refuse(pl, source, ERR_KEY_FAILED)) return;
   char log[MAX_NAME_BYTES];
   if (!log_or_refuse(pl, 2, qv::LogUse::kLookUp, log, ERR_KEY_FAILED)) return;
-  char path[qv::kSourcePathBytes];
-  qv::event_log_path(path, log, source);
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (qv::open_event_log_key(log, source, KEY_READ, &key) != ERROR_SUCCESS) {
     _retnl(pl, ERR_KEY_FAILED);
     return;
   }

@@ -38,14 +38,11 @@ char* append(char* end, const char* text, size_t chars) {
   return end + chars;
 }
 
-// Whether the key <parent>\<first>\<second> exists.
-bool holds_key(HKEY parent, const char* first, const char* second) {
-  char path[kMaxLogNameChars + 1 + MAX_NAME_BYTES];
-  char* end = append(path, first, strlen(first));
-  *end++ = '\\';
-  memcpy(end, second, strlen(second) + 1);
+// Whether the key <logs>\\<log>\\<name> exists.
+bool holds_key(HKEY logs, const char* log, const char* name) {
+  const char* names[] = {log, name};
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  if (open_by_names(logs, names, 2, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
 }
@@ -133,23 +130,27 @@ bool log_name_allowed(const char* log, size_t chars, LogUse use) {
   return true;
 }
 
-size_t event_log_path(char (&path)[kSourcePathBytes], const char* log, const char* source) {
-  char* end = append(path, EVENT_LOG_KEY "\\", kEventLogKeyChars + 1);
-  end = append(end, log, strlen(log));
-  if (source != nullptr) {
-    *end++ = '\\';
-    end = append(end, source, strlen(source));
+LSTATUS open_by_names(HKEY root, const char* const* names, size_t count, REGSAM access, HKEY* key) {
+  HKEY parent = root;
+  for (size_t i = 0; i < count; ++i) {
+    HKEY next = nullptr;
+    LSTATUS status =
+        RegOpenKeyExA(parent, names[i], 0, i + 1 < count ? KEY_QUERY_VALUE : access, &next);
+    if (parent != root) RegCloseKey(parent);
+    if (status != ERROR_SUCCESS) return status;
+    parent = next;
   }
-  *end = '\0';
-  return static_cast<size_t>(end - path);
+  *key = parent;
+  return ERROR_SUCCESS;
 }
 
-LSTATUS check_name_free(const char* log, const char* source) {
-  HKEY logs = nullptr;
-  LSTATUS status =
-      RegOpenKeyExA(HKEY_LOCAL_MACHINE, EVENT_LOG_KEY, 0, KEY_ENUMERATE_SUB_KEYS, &logs);
-  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;  // no log at all yet
-  if (status != ERROR_SUCCESS) return status;
+LSTATUS open_event_log_key(const char* log, const char* source, REGSAM access, HKEY* key) {
+  const char* names[] = {EVENT_LOG_KEY, log, source};
+  return open_by_names(HKEY_LOCAL_MACHINE, names, source != nullptr ? 3 : 2, access, key);
+}
+
+LSTATUS check_name_free(HKEY logs, const char* log, const char* source) {
+  LSTATUS status = ERROR_SUCCESS;
   bool log_exists = false;
   bool log_name_taken = false;
   for (DWORD index = 0; status == ERROR_SUCCESS; ++index) {
@@ -165,20 +166,18 @@ LSTATUS check_name_free(const char* log, const char* source) {
       log_name_taken = true;
     }
   }
-  RegCloseKey(logs);
   if (status != ERROR_NO_MORE_ITEMS) return status;
   return log_name_taken && !log_exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
 }
 
-LSTATUS open_log_key(const char* log, const char* source, DWORD options, HKEY* key, bool* created) {
-  char path[kSourcePathBytes];
-  event_log_path(path, log, nullptr);
+LSTATUS open_log_key(HKEY logs, const char* log, const char* source, DWORD options, HKEY* key,
+                     bool* created) {
   char no_class[1] = "";
   DWORD disposition = 0;
   *key = nullptr;
   *created = false;
-  LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, no_class, options, KEY_ALL_ACCESS,
-                                   nullptr, key, &disposition);
+  LSTATUS status =
+      RegCreateKeyExA(logs, log, 0, no_class, options, KEY_ALL_ACCESS, nullptr, key, &disposition);
   if (status != ERROR_SUCCESS) {
     *key = nullptr;
     return status;
@@ -190,7 +189,7 @@ LSTATUS open_log_key(const char* log, const char* source, DWORD options, HKEY* k
   } else {
     RegCloseKey(*key);
     *key = nullptr;
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    RegDeleteKeyA(logs, log);
   }
   return status;
 }

@@ -9,14 +9,9 @@
 namespace qv {
 
 #define EVENT_LOG_KEY "SYSTEM\\CurrentControlSet\\Services\\EventLog"
-constexpr size_t kEventLogKeyChars = sizeof EVENT_LOG_KEY - 1;
 
 // The registry's limit for a key name, and so for a log's name.
 constexpr size_t kMaxLogNameChars = 255;
-
-// Room for EVENT_LOG_KEY\<log>\<source> with any log name allowed and any source name a
-// fetch gives.
-constexpr size_t kSourcePathBytes = kEventLogKeyChars + 1 + kMaxLogNameChars + 1 + MAX_NAME_BYTES;
 
 // Whether the call only looks for a source under the log, or adds or removes one.
 enum class LogUse { kLookUp, kChange };
@@ -27,21 +22,28 @@ enum class LogUse { kLookUp, kChange };
 // AppEvent, SecEvent and SysEvent, the file names of the three standard logs.
 bool log_name_allowed(const char* log, size_t chars, LogUse use);
 
-// Writes EVENT_LOG_KEY\<log>, or EVENT_LOG_KEY\<log>\<source> when a source is given, into
-// the buffer, terminated. Returns the number of characters written.
-size_t event_log_path(char (&path)[kSourcePathBytes], const char* log, const char* source);
+// Opens the key at a path of `count` names below `root` one name at a time, the last with
+// the access given: each path the registry is given is then one name, also where the
+// whole would be longer than the 260 characters that Wine's ANSI registry functions take.
+LSTATUS open_by_names(HKEY root, const char* const* names, size_t count, REGSAM access, HKEY* key);
 
-// Whether `source` may be added under `log`: ERROR_ALREADY_EXISTS when another log already
-// has the name, as a source key of its own or as its own name (Windows counts every log
-// among its sources), or when `log` does not exist yet and its name is a source of another
-// log; ERROR_SUCCESS otherwise; the registry's code when the logs could not be listed.
-LSTATUS check_name_free(const char* log, const char* source);
+// Opens EVENT_LOG_KEY\<log>, or EVENT_LOG_KEY\<log>\<source> when a source is given.
+LSTATUS open_event_log_key(const char* log, const char* source, REGSAM access, HKEY* key);
 
-// Opens the log's key for writing, creating it with the options given (the volatility of
-// the source that asks) and describing a new log as Windows expects, with `source` as its
-// first source. *created tells whether this call made the key. A log key that this call
-// made but could not describe is removed again; the registry's code is returned.
-LSTATUS open_log_key(const char* log, const char* source, DWORD options, HKEY* key, bool* created);
+// Whether `source` may be added under `log`, given the EventLog key opened for listing its
+// subkeys: ERROR_ALREADY_EXISTS when another log already has the name, as a source key of
+// its own or as its own name (Windows counts every log among its sources), or when `log`
+// does not exist yet and its name is a source of another log; ERROR_SUCCESS otherwise;
+// the registry's code when the logs could not be listed.
+LSTATUS check_name_free(HKEY logs, const char* log, const char* source);
+
+// Opens the log's key below the EventLog key for writing, creating it with the options
+// given (the volatility of the source that asks) and describing a new log as Windows
+// expects, with `source` as its first source. *created tells whether this call made the
+// key. A log key that this call made but could not describe is removed again; the
+// registry's code is returned.
+LSTATUS open_log_key(HKEY logs, const char* log, const char* source, DWORD options, HKEY* key,
+                     bool* created);
 
 // Keep the log's "Sources" list (REG_MULTI_SZ) in step with its source keys when the log
 // keeps one: a new source comes first, where Windows puts the newest; a removed one is
