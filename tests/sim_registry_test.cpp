@@ -207,15 +207,11 @@ TEST_F(SimRegistryTest, SubkeysAreEnumeratedAsWindowsEnumeratesThem) {
     EXPECT_STREQ(name, c.name);
     EXPECT_EQ(count, c.count);
     if (c.expected != ERROR_SUCCESS) continue;
-    EXPECT_STREQ(key_class, "");
-    EXPECT_EQ(class_chars, 0u);
+    EXPECT_TRUE(key_class[0] == '\0' && class_chars == 0);  // keys here have no class
     // 1100043200 seconds after 1970, in 100-nanosecond steps from 1601.
     EXPECT_EQ((uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime,
               (1100043200 + 11644473600ull) * 10000000);
   }
-  DWORD count = 8;
-  EXPECT_EQ(RegEnumKeyExA(last_, 0, nullptr, &count, nullptr, nullptr, nullptr, nullptr),
-            ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(SimRegistryTest, VolatileKeysGoAtRestartAndHoldOnlyVolatileKeys) {

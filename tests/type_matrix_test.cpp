@@ -253,19 +253,13 @@ std::vector<Export> exports() {
          }
          return k.name_length() > 0 ? code(0) : code(ERR_MISSING_SECOND);
        }},
-      {"QVDELEVENTKEY", QVDELEVENTKEY, 2,
-       [] {
-         return std::vector<Value>{S("MatrixApp"), S("Application")};
-       },
+      {"QVDELEVENTKEY", QVDELEVENTKEY, 2, [] { return std::vector<Value>{S("MatrixApp")}; },
        [](size_t p, const Kind& k) {
          if (p == 2) return code(ERR_KEY_FAILED);
          if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},
-      {"QVCHECKEVENTKEY", QVCHECKEVENTKEY, 2,
-       [] {
-         return std::vector<Value>{S("MatrixApp"), S("Application")};
-       },
+      {"QVCHECKEVENTKEY", QVCHECKEVENTKEY, 2, [] { return std::vector<Value>{S("MatrixApp")}; },
        [](size_t p, const Kind& k) {
          if (p == 2) return code(ERR_KEY_FAILED);
          if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
