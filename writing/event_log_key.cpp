@@ -38,7 +38,7 @@ char* append(char* end, const char* text, size_t chars) {
   return end + chars;
 }
 
-// Whether the key <logs>\\<log>\\<name> exists.
+// Whether the key <logs>\<log>\<name> exists.
 bool holds_key(HKEY logs, const char* log, const char* name) {
   const char* names[] = {log, name};
   HKEY key = nullptr;
