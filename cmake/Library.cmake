@@ -16,6 +16,7 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/time/expansion.cpp
   ${PROJECT_SOURCE_DIR}/time/format_export.cpp
   ${PROJECT_SOURCE_DIR}/writing/event_key.cpp
+  ${PROJECT_SOURCE_DIR}/writing/event_log_key.cpp
   ${PROJECT_SOURCE_DIR}/writing/event_source.cpp)
 
 # The library's code once, for the shared library and for tests that reach its internals.

@@ -16,7 +16,8 @@
 
 namespace {
 
-const std::string kApplication = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+const std::string kEventLog = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
+const std::string kApplication = kEventLog + "Application";
 
 class EventKeyTest : public ::testing::Test {
  protected:
@@ -30,14 +31,21 @@ class EventKeyTest : public ::testing::Test {
     EXPECT_TRUE(r.value.is_number());
     return r.value.number;
   }
-  static double create(const std::string& source, const std::string& file) {
-    return run(QVCREATEEVENTKEY, {xpp::Value::str(source), xpp::Value::str(file)});
+  // The log, when one is named, as the last parameter.
+  static std::vector<xpp::Arg> with_log(std::vector<xpp::Arg> args, const std::string& log) {
+    if (!log.empty()) args.push_back(xpp::Value::str(log));
+    return args;
   }
-  static double remove(const std::string& source) {
-    return run(QVDELEVENTKEY, {xpp::Value::str(source)});
+  static double create(const std::string& source, const std::string& file,
+                       const std::string& log = "") {
+    return run(QVCREATEEVENTKEY,
+               with_log({xpp::Value::str(source), xpp::Value::str(file), xpp::absent()}, log));
   }
-  static double check(const std::string& source) {
-    return run(QVCHECKEVENTKEY, {xpp::Value::str(source)});
+  static double remove(const std::string& source, const std::string& log = "") {
+    return run(QVDELEVENTKEY, with_log({xpp::Value::str(source)}, log));
+  }
+  static double check(const std::string& source, const std::string& log = "") {
+    return run(QVCHECKEVENTKEY, with_log({xpp::Value::str(source)}, log));
   }
   static qvsim::RegistryKeyView source_key(const std::string& source) {
     return qvsim::registry_key(kApplication + "\\" + source);
@@ -53,6 +61,19 @@ class EventKeyTest : public ::testing::Test {
     std::vector<uint8_t> bytes(text.begin(), text.end());
     bytes.push_back(0);
     return bytes;
+  }
+  static std::vector<uint8_t> multi_sz(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const std::string& text : texts) joined += text + '\0';
+    return sz(joined);
+  }
+  // A key under the EventLog key, made directly in the registry.
+  static void make_key(const std::string& path) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kEventLog + path).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
   }
 };
 
@@ -107,15 +128,19 @@ void PrintTo(const Lasting& l, std::ostream* os) { *os << l.name; }
 
 class LastingKey : public EventKeyTest, public ::testing::WithParamInterface<Lasting> {};
 
+// A log that the call creates takes the kind of its source.
 TEST_P(LastingKey, OnlyTrueMakesItLast) {
-  xpp::CallResult r = xpp::call(
-      QVCREATEEVENTKEY, {xpp::Value::str("QvApp"), xpp::Value::str("C:\\q.dll"), GetParam().third});
-  EXPECT_TRUE(r.violations.empty());
-  EXPECT_EQ(r.value, xpp::Value::num(0));
-  EXPECT_EQ(source_key("QvApp").is_volatile, !GetParam().lasts);
+  for (std::string log : {"Application", "QvOwnLog"}) {
+    EXPECT_EQ(run(QVCREATEEVENTKEY, {xpp::Value::str("Qv" + log), xpp::Value::str("C:\\q.dll"),
+                                     GetParam().third, xpp::Value::str(log)}),
+              0);
+    EXPECT_EQ(qvsim::registry_key(kEventLog + log + "\\Qv" + log).is_volatile, !GetParam().lasts);
+  }
+  EXPECT_EQ(qvsim::registry_key(kEventLog + "QvOwnLog").is_volatile, !GetParam().lasts);
   qvsim::restart();
-  EXPECT_EQ(check("QvApp"), GetParam().lasts ? 0 : ERR_KEY_FAILED);
+  EXPECT_EQ(check("QvApplication"), GetParam().lasts ? 0 : ERR_KEY_FAILED);
   EXPECT_EQ(qvsim::registry_key(kApplication).subkeys.size(), GetParam().lasts ? 1u : 0u);
+  EXPECT_EQ(qvsim::registry_key(kEventLog + "QvOwnLog").exists, GetParam().lasts);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,12 +168,13 @@ TEST_F(EventKeyTest, ExistingKeyKeepsItsKind) {
 
 TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
   struct Case {
-    const char* what;
+    std::string what;
     xpp::ExportFn fn;
     std::vector<xpp::Arg> args;
     double expected;
+    DWORD last_error = 1234;  // unchanged unless a log name is refused
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"create, empty source",
        QVCREATEEVENTKEY,
        {xpp::Value::str(""), xpp::Value::str("C:\\a")},
@@ -175,13 +201,27 @@ TEST_F(EventKeyTest, MissingNamesAreRefusedWithoutTouchingTheRegistry) {
       {"check, empty source", QVCHECKEVENTKEY, {xpp::Value::str("")}, ERR_MISSING_FIRST},
       {"check, nil source", QVCHECKEVENTKEY, {xpp::Value::nil()}, ERR_MISSING_FIRST},
   };
+  // Names no log may have: 123, also as the last error; -1102 from delete and check.
+  const auto S = [](const std::string& text) { return xpp::Arg(xpp::Value::str(text)); };
+  for (std::string log :
+       {std::string("Qv\\Log"), std::string(256, 'L'), std::string(300, 'L'), std::string("Qv:Log"),
+        std::string("Qv\tLog"), std::string("security"), std::string("SysEvent")})
+    cases.push_back({"create in " + log.substr(0, 9),
+                     QVCREATEEVENTKEY,
+                     {S("Qv"), S("C:\\a"), {}, S(log)},
+                     123,
+                     123});
+  cases.push_back({"delete, Security", QVDELEVENTKEY, {S("QvApp"), S("Security")}, -1102, 123});
+  cases.push_back({"check, a\\b", QVCHECKEVENTKEY, {S("QvApp"), S("a\\b")}, -1102, 123});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
+    SetLastError(1234);
     // Faults wait for the next registry call: still there afterwards, none was made.
     for (const char* service : {"RegCreateKeyExA", "RegOpenKeyExA", "RegDeleteKeyA"})
       qvsim::fail_next(service, 4321);
     EXPECT_EQ(run(c.fn, c.args), c.expected);
+    EXPECT_EQ(GetLastError(), c.last_error);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key), 4321);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\None"), 4321);
@@ -213,6 +253,9 @@ TEST_F(EventKeyTest, CreationFailurePassesTheRegistryCodeOn) {
     EXPECT_EQ(create("QvApp", "C:\\quorvel.dll"), code);
     EXPECT_FALSE(source_key("QvApp").exists);
   }
+  qvsim::fail_next("RegEnumKeyExA", 8);  // the logs cannot be listed: no log is made
+  EXPECT_EQ(create("QvApp", "C:\\quorvel.dll", "QvLog"), 8);
+  EXPECT_FALSE(qvsim::registry_key(kEventLog + "QvLog").exists);
 }
 
 // A key without its values renders no message: a failed write is reported, and a key
@@ -222,20 +265,24 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
     const char* what;
     bool existed;
     int failures;  // of the two writes
-    int first;     // the first write that fails: 0 or 1
+    int first;     // the first write that fails: 0 or 1; for a new log, after its own 5
+    const char* log = "";
   };
   for (Case c :
        {Case{"new key, first write", false, 1, 0}, Case{"new key, both writes", false, 2, 0},
         Case{"new key, second write", false, 1, 1}, Case{"existing key, first write", true, 1, 0},
-        Case{"existing key, second write", true, 1, 1}}) {
+        Case{"existing key, second write", true, 1, 1}, Case{"new log", false, 1, 0, "QvLog"},
+        Case{"new log, its Sources", false, 1, 4, "QvLog"},
+        Case{"new log, second write", false, 1, 6, "QvLog"}}) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
     if (c.existed) {
       ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
     }
     qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures, c.first);
-    EXPECT_EQ(create("QvApp", "C:\\new.dll"), ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(check("QvApp"), c.existed ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(create("QvApp", "C:\\new.dll", c.log), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(check("QvApp", c.log), c.existed ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(qvsim::registry_key(kEventLog + c.log).exists, *c.log == '\0');
     EXPECT_EQ(qvsim::open_registry_keys(), 0);
   }
 }
@@ -308,6 +355,62 @@ TEST_F(EventKeyTest, RegistryFailuresLeaveTheLastErrorAlone) {
   EXPECT_EQ(GetLastError(), 1234u);
 }
 
+// A new log is described as Windows describes a log, and lists its sources, newest first,
+// and itself last; the list follows its sources, which come and go without the log.
+TEST_F(EventKeyTest, NewLogIsDescribedAndListsItsSources) {
+  using Stored = std::tuple<std::string, uint32_t, std::vector<uint8_t>>;
+  const auto log_values = [] {
+    std::vector<Stored> all;
+    for (const auto& v : qvsim::registry_key(kEventLog + "QvLog").values)
+      all.emplace_back(v.name, v.type, v.data);
+    return all;
+  };
+  const auto sources = [&] { return std::get<2>(log_values().back()); };
+  const std::vector<uint8_t> half_mib = {0, 0, 8, 0}, none = {0, 0, 0, 0};
+  ASSERT_EQ(create("QvFirst", "C:\\q.dll", "QvLog"), 0);
+  EXPECT_EQ(
+      log_values(),
+      (std::vector<Stored>{{"File", REG_EXPAND_SZ, sz("%SystemRoot%\\System32\\config\\QvLog.evt")},
+                           {"MaxSize", REG_DWORD, half_mib},
+                           {"Retention", REG_DWORD, none},
+                           {"AutoBackupLogFiles", REG_DWORD, none},
+                           {"Sources", REG_MULTI_SZ, multi_sz({"QvFirst", "QvLog"})}}));
+  ASSERT_EQ(create("QvSecond", "C:\\q.dll", "qvlog"), 0);
+  ASSERT_EQ(create("QVSECOND", "C:\\q.dll", "QvLog"), 0);  // listed already
+  EXPECT_EQ(sources(), multi_sz({"QvSecond", "QvFirst", "QvLog"}));
+  EXPECT_EQ(remove("qvfirst", "QvLog"), 0);
+  EXPECT_EQ(sources(), multi_sz({"QvSecond", "QvLog"}));
+  EXPECT_EQ(remove("QvSecond", "QvLog"), 0);
+  EXPECT_EQ(sources(), multi_sz({"QvLog"}));
+  EXPECT_TRUE(qvsim::registry_key(kEventLog + "QvLog").subkeys.empty());
+  ASSERT_EQ(create("QvLog", "C:\\q.dll", "QvLog"), 0);  // the log's own name: listed once
+  EXPECT_EQ(sources(), multi_sz({"QvLog"}));
+}
+
+// A name belongs to one log, as a source key of it or as its own name: adding it under
+// another log is refused and changes nothing, with the log named or not.
+TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
+  struct Case {
+    const char *existing, *source, *log;  // the key made first is under the EventLog key
+    double created;
+  };
+  for (Case c :
+       {Case{"Application\\QvApp", "QvApp", "QvLog", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "qvapp", "", ERROR_ALREADY_EXISTS},
+        Case{"Security\\QvApp", "QvApp", "Application", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "System", "", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "QvNew", "QVAPP", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "QvApp", "QVLOG", 0}, Case{"QvLog\\QvApp", "QvOther", "System", 0}}) {
+    SCOPED_TRACE(std::string(c.source) + " in " + c.log);
+    qvsim::reset();
+    make_key(c.existing);
+    const std::vector<std::string> logs = qvsim::registry_key(kEventLog).subkeys;
+    EXPECT_EQ(create(c.source, "C:\\q.dll", c.log), c.created);
+    EXPECT_EQ(check(c.source, c.log), c.created == 0 ? 0 : ERR_KEY_FAILED);
+    EXPECT_EQ(qvsim::registry_key(kEventLog).subkeys, logs);
+  }
+}
+
 // Events go to the log whose key holds the source's key; to Application otherwise.
 TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
   struct Case {
@@ -319,14 +422,7 @@ TEST_F(EventKeyTest, SourceWritesToTheLogHoldingItsKey) {
                  Case{nullptr, "Application"}}) {
     SCOPED_TRACE(c.log);
     qvsim::reset();
-    if (c.key != nullptr) {
-      HKEY key = nullptr;
-      std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + std::string(c.key);
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &key, nullptr),
-                ERROR_SUCCESS);
-      RegCloseKey(key);
-    }
+    if (c.key != nullptr) make_key(c.key);
     double handle = run(QVREGEVENTSOURCE, {xpp::Value::str(""), xpp::Value::str("QvDriver")});
     ASSERT_GT(handle, 0);
     xpp::CallResult written =

@@ -127,6 +127,9 @@ TEST_F(SimRegistryTest, InvalidClosedAndDeletedHandles) {
     EXPECT_EQ(set_sz(c.key, "v", "text"), c.expected);
     EXPECT_EQ(RegQueryValueExA(c.key, "v", nullptr, nullptr, nullptr, &size), c.expected);
     EXPECT_EQ(RegDeleteKeyA(c.key, "x"), c.expected);
+    char name[8];
+    size = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(c.key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), c.expected);
   }
   EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
@@ -170,6 +173,45 @@ TEST_F(SimRegistryTest, HandlesAllowWhatTheyWereOpenedFor) {
   EXPECT_EQ(set_sz(last_, "v", "x"), ERROR_SUCCESS);
   DWORD size = 0;
   EXPECT_EQ(RegQueryValueExA(last_, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+  char name[16];
+  size = sizeof name;
+  EXPECT_EQ(RegEnumKeyExA(last_, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+            ERROR_ACCESS_DENIED);
+}
+
+// Subkeys come by name without regard to case; a name that does not fit with its
+// terminator gives 234 and changes nothing; the end gives 259.
+TEST_F(SimRegistryTest, SubkeysAreEnumeratedAsWindowsEnumeratesThem) {
+  qvsim::set_clock(1100043200);
+  for (const char* name : {"beta", "GAMMA", "Alpha"}) {
+    ASSERT_EQ(create(std::string("SOFTWARE\\List\\") + name), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(open("SOFTWARE\\List", KEY_ENUMERATE_SUB_KEYS), ERROR_SUCCESS);
+  struct Case {
+    DWORD index, room;
+    LSTATUS expected;
+    const char* name;  // afterwards
+    DWORD count;       // afterwards
+  };
+  for (Case c : {Case{0, 6, ERROR_SUCCESS, "Alpha", 5}, Case{1, 5, ERROR_SUCCESS, "beta", 4},
+                 Case{2, 5, ERROR_MORE_DATA, "-------", 5}, Case{2, 6, ERROR_SUCCESS, "GAMMA", 5},
+                 Case{3, 8, ERROR_NO_MORE_ITEMS, "-------", 8}}) {
+    SCOPED_TRACE(c.index);
+    char name[8] = "-------";
+    char key_class[4] = "---";
+    DWORD count = c.room, class_chars = sizeof key_class;
+    FILETIME written = {};
+    EXPECT_EQ(
+        RegEnumKeyExA(last_, c.index, name, &count, nullptr, key_class, &class_chars, &written),
+        c.expected);
+    EXPECT_STREQ(name, c.name);
+    EXPECT_EQ(count, c.count);
+    if (c.expected != ERROR_SUCCESS) continue;
+    EXPECT_TRUE(key_class[0] == '\0' && class_chars == 0);  // keys here have no class
+    // 1100043200 seconds after 1970, in 100-nanosecond steps from 1601.
+    EXPECT_EQ((uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime,
+              (1100043200 + 11644473600ull) * 10000000);
+  }
 }
 
 TEST_F(SimRegistryTest, VolatileKeysGoAtRestartAndHoldOnlyVolatileKeys) {

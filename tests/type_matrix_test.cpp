@@ -235,13 +235,16 @@ std::vector<Export> exports() {
          if (k.too_long()) return too_long(is(Is::kFalse));
          return k.name_length() > 0 ? is(Is::kLogical) : code(ERR_MISSING_SECOND);
        }},
-      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 3,
+      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 4,
        [] {
-         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll"), Value::boolean(false)};
+         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll"), Value::boolean(false),
+                                   S("MatrixLog")};
        },
        [](size_t p, const Kind& k) {
-         // The third only chooses how long the key lasts.
+         // The third only chooses how long the key lasts; no name in the fourth is
+         // Application, a long one no log's.
          if (p == 3) return code(0);
+         if (p == 4) return code(k.name_length() > 255 ? ERROR_INVALID_NAME : 0);
          if (k.too_long()) return too_long(code(ERROR_FILENAME_EXCED_RANGE));
          if (p == 1) {
            if (k.name_length() == 0) return code(ERR_MISSING_FIRST);
@@ -250,13 +253,15 @@ std::vector<Export> exports() {
          }
          return k.name_length() > 0 ? code(0) : code(ERR_MISSING_SECOND);
        }},
-      {"QVDELEVENTKEY", QVDELEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },
-       [](size_t, const Kind& k) {
+      {"QVDELEVENTKEY", QVDELEVENTKEY, 2, [] { return std::vector<Value>{S("MatrixApp")}; },
+       [](size_t p, const Kind& k) {
+         if (p == 2) return code(ERR_KEY_FAILED);
          if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},
-      {"QVCHECKEVENTKEY", QVCHECKEVENTKEY, 1, [] { return std::vector<Value>{S("MatrixApp")}; },
-       [](size_t, const Kind& k) {
+      {"QVCHECKEVENTKEY", QVCHECKEVENTKEY, 2, [] { return std::vector<Value>{S("MatrixApp")}; },
+       [](size_t p, const Kind& k) {
+         if (p == 2) return code(ERR_KEY_FAILED);
          if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},

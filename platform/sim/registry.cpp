@@ -27,6 +27,7 @@ struct Key {
   std::string name;
   bool is_volatile = false;
   bool deleted = false;
+  uint32_t written = 0;                       // when it last changed, seconds since 1970
   Key* parent = nullptr;                      // valid while the key is not deleted
   std::vector<std::shared_ptr<Key>> subkeys;  // in enumeration order: by name, ignoring case
   std::vector<Value> values;                  // in the order they were first set
@@ -50,6 +51,7 @@ struct Key {
     key->name = key_name;
     key->is_volatile = make_volatile;
     key->parent = this;
+    key->written = written = qvsim::now();
     std::string upper = to_upper(key_name);
     auto at = std::find_if(subkeys.begin(), subkeys.end(),
                            [&](const auto& other) { return to_upper(other->name) > upper; });
@@ -274,6 +276,7 @@ extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Re
   }
   value->type = dwType;
   value->data.assign(lpData, lpData + cbData);
+  open.key->written = qvsim::now();
   return ERROR_SUCCESS;
 }
 
@@ -301,6 +304,37 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
   return status;
 }
 
+// Subkeys in the registry's order, by name without regard to case. A name, or the class
+// (always empty here), that does not fit its buffer with its terminator gives 234 and
+// leaves buffer and count alone.
+extern "C" LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                                        LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                                        PFILETIME lpftLastWriteTime) {
+  QVSIM_REGISTRY_SERVICE();
+  if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr ||
+      (lpClass != nullptr && lpcchClass == nullptr))
+    return ERROR_INVALID_PARAMETER;
+  OpenKey open;
+  if (LSTATUS status = resolve(hKey, &open)) return status;
+  if ((open.access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+  if (dwIndex >= open.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  const Key& key = *open.key->subkeys[dwIndex];
+  if (key.name.size() >= *lpcchName || (lpClass != nullptr && *lpcchClass == 0))
+    return ERROR_MORE_DATA;
+  std::copy(key.name.begin(), key.name.end(), lpName);
+  lpName[key.name.size()] = '\0';
+  *lpcchName = static_cast<DWORD>(key.name.size());
+  if (lpClass != nullptr) *lpClass = '\0';
+  if (lpcchClass != nullptr) *lpcchClass = 0;
+  if (lpftLastWriteTime != nullptr) {
+    constexpr uint64_t kSecondsFrom1601To1970 = 11644473600;
+    uint64_t ticks = (key.written + kSecondsFrom1601To1970) * 10000000;
+    lpftLastWriteTime->dwLowDateTime = static_cast<DWORD>(ticks);
+    lpftLastWriteTime->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  }
+  return ERROR_SUCCESS;
+}
+
 extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   QVSIM_REGISTRY_SERVICE();
   if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
@@ -311,6 +345,7 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (key->parent == nullptr || !key->subkeys.empty() || !may_write(parent.hive))
     return ERROR_ACCESS_DENIED;
   std::erase(key->parent->subkeys, key);
+  key->parent->written = qvsim::now();
   key->parent = nullptr;
   key->deleted = true;  // open handles to it now fail with ERROR_KEY_DELETED
   return ERROR_SUCCESS;

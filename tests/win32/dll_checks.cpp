@@ -224,7 +224,7 @@ std::vector<std::string> keys_named(const std::string& source) {
       ERROR_SUCCESS)
     return found;
   for (DWORD i = 0;; ++i) {
-    char name[256];
+    char name[258];
     DWORD size = sizeof name;
     if (RegEnumKeyExA(application, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS)
@@ -441,16 +441,10 @@ void check_key_name_limit() {
   RegCloseKey(application);
 }
 
-// Source names past the 204 characters that fit a 260-byte key path reach the registry whole,
-// and its own limits decide.
-//
-// Windows' limit is the 255 characters of one key name. Wine 8.0 refuses every key path of
-// more than 260 characters in the ANSI registry functions already, with 234 (ERROR_MORE_DATA):
-// RegCreateKeyExA, RegOpenKeyExA and RegDeleteKeyA convert the path into the thread's static
-// Unicode buffer of MAX_PATH + 1 characters, and a longer path overflows it
-// (STATUS_BUFFER_OVERFLOW, 234), so the registry itself never sees it (RegCreateKeyExW with
-// the same path creates the key). The library's path is
-// 55 characters and the name: names of up to 205 characters reach Wine's registry.
+// Source names of any length up to 259 characters reach the registry whole, and its own
+// limit on one key name decides: 255 characters on Windows, 256 on Wine 8.0. The library
+// gives the registry one name at a time (Wine 8.0's ANSI registry functions refuse a path
+// of more than 260 characters with 234, before its registry sees it).
 struct LongName {
   size_t chars;
   long windows;  // QVCREATEEVENTKEY's result: 0, or the registry's code
@@ -458,11 +452,10 @@ struct LongName {
 };
 constexpr LongName kLongNames[] = {
     {204, 0, -1},
-    {205, 0, -1},
-    {206, 0, ERROR_MORE_DATA},
-    {255, 0, ERROR_MORE_DATA},
-    {256, ERROR_INVALID_PARAMETER, ERROR_MORE_DATA},
-    {259, ERROR_INVALID_PARAMETER, ERROR_MORE_DATA},
+    {206, 0, -1},
+    {255, 0, -1},
+    {256, ERROR_INVALID_PARAMETER, ERROR_SUCCESS},
+    {259, ERROR_INVALID_PARAMETER, -1},
     // Longer names are refused by the library itself.
     {260, ERROR_FILENAME_EXCED_RANGE, -1},
 };

@@ -104,6 +104,12 @@ typedef struct _TIME_ZONE_INFORMATION {
   LONG DaylightBias;
 } TIME_ZONE_INFORMATION, *LPTIME_ZONE_INFORMATION;
 
+// 100-nanosecond intervals since 1601-01-01 00:00:00 UTC.
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
 // Error codes.
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -123,6 +129,7 @@ typedef struct _TIME_ZONE_INFORMATION {
 #define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_NOACCESS 998L
 #define ERROR_BADKEY 1010L
@@ -269,6 +276,9 @@ WINBASEAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Re
                                          DWORD dwType, const BYTE* lpData, DWORD cbData);
 WINBASEAPI LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                            LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+WINBASEAPI LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                                        LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                                        PFILETIME lpftLastWriteTime);
 WINBASEAPI LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 WINBASEAPI LSTATUS WINAPI RegCloseKey(HKEY hKey);
 
