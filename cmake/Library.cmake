@@ -7,6 +7,7 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
+  ${PROJECT_SOURCE_DIR}/reading/message_loader.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
   ${PROJECT_SOURCE_DIR}/resources/description.cpp
   ${PROJECT_SOURCE_DIR}/time/daylight.cpp
