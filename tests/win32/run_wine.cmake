@@ -8,6 +8,7 @@
 #                 -DWINE_EXPECTED=NAME.wine.out
 #                                    run the script; compare with NAME.wine.out where it
 #                                    exists, else NAME.out
+#                 [-DQVCALL_ARGS=-d] with qvcall's switches
 #   -DMODE=wow64 -DPROGRAM=qvcall.exe -DMESSAGE_FILE=quorvel.dll
 #                                    in a 64-bit prefix: the message file placed only in the
 #                                    64-bit system folder, then only in SysWOW64, rendered
@@ -81,7 +82,7 @@ if(MODE STREQUAL "golden")
   # The script by its plain name from its own folder: no Unix path reaches the program.
   get_filename_component(dir ${SCRIPT} DIRECTORY)
   get_filename_component(file ${SCRIPT} NAME)
-  execute_process(COMMAND ${WINE} ${PROGRAM} ${file} WORKING_DIRECTORY ${dir}
+  execute_process(COMMAND ${WINE} ${PROGRAM} ${QVCALL_ARGS} ${file} WORKING_DIRECTORY ${dir}
                   RESULT_VARIABLE status OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                   TIMEOUT 150)
   if(EXISTS ${WINE_EXPECTED})
