@@ -3,10 +3,12 @@
 # daylight.cpp, posix_tz.cpp, system_zone.cpp, process_zone.cpp, local_time.h,
 # expansion.cpp, format_export.cpp.
 set(QV_LIBRARY_SOURCES
+  ${PROJECT_SOURCE_DIR}/exports/registration.cpp
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
+  ${PROJECT_SOURCE_DIR}/reading/message_loader.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
   ${PROJECT_SOURCE_DIR}/resources/description.cpp
   ${PROJECT_SOURCE_DIR}/time/daylight.cpp
@@ -26,7 +28,22 @@ set_target_properties(quorvel_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 target_include_directories(quorvel_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvel_core PUBLIC ${QV_RUNTIME} ${QV_SERVICES})
 
-add_library(quorvel SHARED ${PROJECT_SOURCE_DIR}/exports/module.cpp)
+# The functions the module registers with the run-time as it loads: every export of the
+# module definition, so that a new export is registered without a change of code.
+set(QV_EXPORT_LIST ${PROJECT_SOURCE_DIR}/exports/quorvel.def)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QV_EXPORT_LIST})
+file(STRINGS ${QV_EXPORT_LIST} qv_export_lines REGEX "^[ \t]*QV[A-Z0-9_]*[ \t]+@[0-9]+")
+set(qv_registered "// Generated from exports/quorvel.def.\n")
+foreach(line IN LISTS qv_export_lines)
+  if(line MATCHES "^[ \t]*(QV[A-Z0-9_]*)[ \t]+@")
+    string(APPEND qv_registered "QV_REGISTERED(${CMAKE_MATCH_1})\n")
+  endif()
+endforeach()
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/generated/registered_exports.inc
+     CONTENT "${qv_registered}" @ONLY)
+target_include_directories(quorvel_core PRIVATE ${PROJECT_BINARY_DIR}/generated)
+
+add_library(quorvel SHARED ${PROJECT_SOURCE_DIR}/exports/module.cpp ${QV_MODULE_ENTRY})
 target_link_libraries(quorvel PRIVATE quorvel_core)
 # The module is linked as C: a reference to the C++ run-time fails the link.
 set_target_properties(quorvel PROPERTIES LINKER_LANGUAGE C)

@@ -6,6 +6,7 @@
 // a string be read as a number or a wide string.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "reading/message_loader.h"
 
 namespace {
 
@@ -169,12 +170,13 @@ DWORD module_text(HMODULE module, DWORD id, char* buffer) {
 
 // The message from the first of the files that has it, into the buffer. The error when none
 // has it: 317, or the loader's error when no file could be loaded.
-DWORD find_message(char* files, DWORD id, char* buffer, DWORD* length) {
+DWORD find_message(const qv::MessageLoader& loader, char* files, DWORD id, char* buffer,
+                   DWORD* length) {
   DWORD error = 0;
   bool loaded_any = false;
   char* cursor = files;
   for (char* file = next_file(&cursor); file != nullptr; file = next_file(&cursor)) {
-    HMODULE module = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = qv::load_message_file(loader, file);
     if (module == nullptr) {
       error = GetLastError();
       continue;
@@ -237,12 +239,12 @@ struct ParameterFiles {
   DWORD count;
 };
 
-void load_parameter_files(char* files, ParameterFiles* loaded) {
+void load_parameter_files(const qv::MessageLoader& loader, char* files, ParameterFiles* loaded) {
   loaded->count = 0;
   char* cursor = files;
   for (char* file = next_file(&cursor); file != nullptr && loaded->count < kMaxParameterFiles;
        file = next_file(&cursor)) {
-    HMODULE module = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = qv::load_message_file(loader, file);
     if (module != nullptr) loaded->module[loaded->count++] = module;
   }
 }
@@ -321,7 +323,8 @@ DWORD render(XppParamList pl, bool has_strings, const char* log, const char* sou
 
   DWORD length = 0;
   DWORD id = static_cast<DWORD>(_parnl(pl, 3));
-  error = find_message(call->message_files, id, call->buffer, &length);
+  const qv::MessageLoader loader = qv::find_message_loader();
+  error = find_message(loader, call->message_files, id, call->buffer, &length);
   if (error != ERROR_SUCCESS) return error;
   put_strings(call->buffer, length, call->strings, &call->text);
   if (call->text.failed) return ERROR_NOT_ENOUGH_MEMORY;
@@ -331,7 +334,7 @@ DWORD render(XppParamList pl, bool has_strings, const char* log, const char* sou
   if (call->text.length > 0 && strstr(call->text.bytes, "%%") != nullptr)
     call->parameter_files = read_file_list(call->key, "ParameterMessageFile", &ignored);
   if (call->parameter_files != nullptr) {
-    load_parameter_files(call->parameter_files, &call->parameters);
+    load_parameter_files(loader, call->parameter_files, &call->parameters);
     put_parameters(call->text, call->parameters, call->buffer, &call->rendered);
     if (call->rendered.failed) return ERROR_NOT_ENOUGH_MEMORY;
   }

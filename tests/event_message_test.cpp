@@ -1,6 +1,7 @@
 // QVFORMATEVENTMESSAGE: the registry key, the message files, and the strings put in.
 #include <stdlib.h>
 
+#include <deque>
 #include <thread>
 
 #include "eventlog_fixture.h"
@@ -25,6 +26,8 @@ const std::vector<Message> kAppMessages = {
 };
 const std::vector<Message> kOtherMessages = {{200, "from the second file %1"}};
 const std::vector<Message> kParameters = {{5, "five\r\n"}, {7, "seven"}};
+const std::vector<Message> k64Bit = {{300, "64-bit %1"}};
+const std::vector<Message> k32Bit = {{300, "32-bit %1"}};
 
 // A source's key: its name under the log and its values (REG_EXPAND_SZ when expand).
 struct Key {
@@ -41,6 +44,8 @@ struct Case {
   Value expected;
   double error;  // the last error after a result of ""
   bool with_log = true;
+  bool wow64 = false;            // the process runs under WOW64
+  const char* hidden = nullptr;  // a kernel32 function this Windows lacks
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -64,8 +69,24 @@ class MessageFiles : public EventLogTest {
     write_bytes(path("plain.txt"), {'n', 'o', ' ', 'P', 'E'});
     ASSERT_EQ(mkfifo(path("pipe.dll").c_str(), 0600), 0);
     setenv("QVTEST_DIR", dir_.c_str(), 1);
+    // The system folder, 64-bit and 32-bit.
+    std::filesystem::create_directories(dir_ / "Windows/System32");
+    std::filesystem::create_directories(dir_ / "Windows/SysWOW64");
+    write_bytes(path("Windows/System32/both.dll"), pe_with_message_table(message_table(k64Bit)));
+    write_bytes(path("Windows/SysWOW64/both.dll"), pe_with_message_table(message_table(k32Bit)));
+    write_bytes(path("Windows/System32/only64.dll"), pe_with_message_table(message_table(k64Bit)));
+    write_bytes(path("Windows/SysWOW64/only32.dll"), pe_with_message_table(message_table(k32Bit)));
+    write_bytes(path("Windows/System32/app.dll"), read_bytes(path("app.dll")));
+    write_bytes(path("Windows/System32/params.dll"), read_bytes(path("params.dll")));
+    write_bytes(path("Windows/System32/junk.dll"), {'n', 'o', ' ', 'P', 'E'});
+    std::filesystem::create_directories(dir_ / "Windows/System32/spool");
+    write_bytes(path("Windows/System32/spool/only64.dll"),
+                read_bytes(path("Windows/System32/only64.dll")));
+    setenv("SystemRoot", path("Windows").c_str(), 1);
   }
   void TearDown() override {
+    EXPECT_FALSE(qvsim::redirection_disabled()) << "the redirection is back on";
+    unsetenv("SystemRoot");
     unsetenv("QVTEST_DIR");
     EventLogTest::TearDown();
   }
@@ -99,6 +120,8 @@ class EventMessage : public MessageFiles, public ::testing::WithParamInterface<C
 TEST_P(EventMessage, AsTheEventViewerShowsIt) {
   const Case& c = GetParam();
   for (const Key& key : c.keys) make_key(key);
+  qvsim::set_wow64(c.wow64);
+  if (c.hidden != nullptr) qvsim::hide_procedure("kernel32.dll", c.hidden);
   std::vector<Arg> args;
   if (c.with_log) args.push_back(text("Application"));
   args.insert(args.end(), c.args.begin(), c.args.end());
@@ -113,6 +136,16 @@ TEST_P(EventMessage, AsTheEventViewerShowsIt) {
 }
 
 const Key kApp = {"App", "@/app.dll"};
+const Key kOnly32 = {"App", "@/Windows/System32/only32.dll"};
+
+// Message 300 from a file of the system folder, in a 32-bit process on 64-bit Windows.
+Case wow64(const char* name, const char* file, Value expected, double error,
+           const char* hidden = nullptr) {
+  static std::deque<std::string> paths;  // the rows keep pointers into it
+  const char* path = paths.emplace_back(std::string("@/Windows/System32/") + file).c_str();
+  return Case{name, {{"App", path}}, {text("App"), num(300), strings({"x"})}, expected, error, true,
+              true, hidden};
+}
 const Key kAppWithParameters = {"App", "@/app.dll", false, "@/missing.dll;@/params.dll"};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -228,6 +261,25 @@ INSTANTIATE_TEST_SUITE_P(
              {text("App"), num(105), strings({"%%7"})},
              Value::str("Status: %%7"),
              0},
+        // A 32-bit process on 64-bit Windows: the 64-bit system folder first, then the path as
+        // the 32-bit process sees it; the first load's error.
+        wow64("Wow64SystemFolderFirst", "both.dll", Value::str("64-bit x"), 0),
+        wow64("Wow64OnlyIn64BitFolder", "only64.dll", Value::str("64-bit x"), 0),
+        wow64("Wow64OnlyIn32BitFolder", "only32.dll", Value::str("32-bit x"), 0),
+        wow64("Wow64FirstLoadsError", "junk.dll", Value::str(""), 193),
+        Case{"Wow64ParameterFile",
+             {{"App", "@/app.dll", false, "@/Windows/System32/params.dll"}},
+             {text("App"), num(105), strings({"%%5"})},
+             Value::str("Status: five"),
+             0,
+             true,
+             true},
+        Case{"NotWow64", {kOnly32}, {text("App"), num(300)}, Value::str(""), 2},
+        // Windows XP: no redirection to turn off, the path as the process sees it.
+        wow64("Wow64WithoutTheSwitch", "both.dll", Value::str("32-bit x"), 0,
+              "Wow64DisableWow64FsRedirection"),
+        wow64("Wow64SpoolNeverRedirected", "spool/only64.dll", Value::str("64-bit x"), 0,
+              "Wow64DisableWow64FsRedirection"),
         // Refusals.
         Case{"NoLog", {kApp}, {text(""), text("App")}, Value::num(ERR_MISSING_FIRST), 0, false},
         Case{"NoSource", {kApp}, {text(""), num(100)}, Value::num(ERR_MISSING_SECOND), 0},
@@ -275,7 +327,8 @@ class MessageFault : public MessageFiles, public ::testing::WithParamInterface<S
 
 TEST_P(MessageFault, ReachesTheCaller) {
   const ServiceFault& f = GetParam();
-  make_key({"App", "@/app.dll", true});
+  make_key({"App", "@/Windows/System32/app.dll", true});  // in the 64-bit folder only
+  qvsim::set_wow64(true);
   qvsim::fail_next(f.service, f.error);
   Value got =
       run(QVFORMATEVENTMESSAGE, {text("Application"), text("App"), num(105), strings({"ok"})});
@@ -296,6 +349,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ServiceFault{"ValueNotRead", "RegQueryValueExA", 5, Value::str(""), 5},
                       ServiceFault{"NotExpanded", "ExpandEnvironmentStringsA", 8, kRendered, 0},
                       ServiceFault{"NotLoaded", "LoadLibraryExA", 8, Value::str(""), 8},
+                      // Without them the file is loaded as the 32-bit process sees it.
+                      ServiceFault{"NoKernel32", "GetModuleHandleA", 126, Value::str(""), 2},
+                      ServiceFault{"NoFunction", "GetProcAddress", 127, Value::str(""), 2},
+                      ServiceFault{"NotKnownAsWow64", "IsWow64Process", 5, Value::str(""), 2},
+                      ServiceFault{"RedirectionStaysOn", "Wow64DisableWow64FsRedirection", 5,
+                                   Value::str(""), 2},
                       ServiceFault{"NotFormatted", "FormatMessageA", 8, Value::str(""), 317},
                       ServiceFault{"NoMemory", "HeapAlloc", 0, Value::str(""), 8}),
     [](const auto& param_info) { return std::string(param_info.param.name); });

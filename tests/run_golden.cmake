@@ -1,6 +1,7 @@
-# Runs one golden qvcall script and compares its output with the expected file.
+# Runs one golden qvcall script and compares its output with the expected file; qvcall's
+# switches, if any, in QVCALL_ARGS.
 include(${CMAKE_CURRENT_LIST_DIR}/script_zone.cmake)
-execute_process(COMMAND ${QVCALL} ${SCRIPT} OUTPUT_VARIABLE actual ERROR_VARIABLE errors
+execute_process(COMMAND ${QVCALL} ${QVCALL_ARGS} ${SCRIPT} OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                 RESULT_VARIABLE status)
 file(READ ${EXPECTED} expected)
 string(REPLACE "\r\n" "\n" actual "${actual}")

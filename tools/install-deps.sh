@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev pkgconf python3 valgrind g++-mingw-w64-i686 libevt-utils libevt-dev
-          wine wine32:i386)
+          wine wine32:i386 wine64)
 
 missing=()
 for p in "${packages[@]}"; do

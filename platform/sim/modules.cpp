@@ -13,6 +13,7 @@
 #include "modules.h"
 #include "pe_resources.h"
 #include "sim_state.h"
+#include "wow64.h"
 
 namespace qvsim::detail {
 namespace {
@@ -88,7 +89,8 @@ extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWO
   // Only data files: the simulation runs no Windows code.
   if ((dwFlags & LOAD_LIBRARY_AS_DATAFILE) == 0) return fail(ERROR_BAD_EXE_FORMAT, HMODULE{});
   std::vector<uint8_t> bytes;
-  if (DWORD error = read_whole_file(lpLibFileName, &bytes)) return fail(error, HMODULE{});
+  const std::string path = process_view(lpLibFileName);
+  if (DWORD error = read_whole_file(path.c_str(), &bytes)) return fail(error, HMODULE{});
   const uint8_t* table = nullptr;
   size_t table_size = 0;
   if (find_message_table(bytes.data(), bytes.size(), 0, &table, &table_size) == PeLookup::kNotPe)

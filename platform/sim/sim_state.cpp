@@ -51,6 +51,7 @@ Settings settings_from_environment() {
   s.computer = to_upper(env_or("QVSIM_COMPUTER", "QVSIM"));
   s.admin = env_or("QVSIM_ADMIN", "1") != "0";
   s.clock = static_cast<uint32_t>(std::strtoul(env_or("QVSIM_CLOCK", "0").c_str(), nullptr, 10));
+  s.wow64 = env_or("QVSIM_WOW64", "0") == "1";
   return s;
 }
 

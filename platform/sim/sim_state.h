@@ -17,6 +17,7 @@ struct Settings {
   std::string computer;
   bool admin = true;
   uint32_t clock = 0;  // 0: the real clock
+  bool wow64 = false;  // a 32-bit program on 64-bit Windows
 };
 
 // The lock that every service holds while it touches shared state.

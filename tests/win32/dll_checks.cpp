@@ -9,7 +9,9 @@
 //   them, against the system's own registry: the key's values as stored, one key after a
 //   second creation, the deletions, the longest message-file path, and the registry's own
 //   limits deciding about long source names (where Wine's differ from Windows', the tables
-//   below record what Wine does, and why).
+//   below record what Wine does, and why);
+// - loaded, it has registered with XPPRT1.dll every export of its module definition by name
+//   and address, unloaded none, and so again at a second load: what DllLoad() finds.
 //
 // Plain checks: each failure is printed, and the exit status is the number of failures.
 #include <windows.h>
@@ -26,6 +28,7 @@
 
 #include "host/status.h"
 #include "xpprt/host.h"
+#include "xpprt/registered.h"
 
 namespace {
 
@@ -485,6 +488,33 @@ bool find_exports(HMODULE module, Exports* e) {
   return e->create && e->del && e->exists;
 }
 
+struct DefExport {
+  const char* name;
+  WORD ordinal;
+};
+constexpr DefExport kDefExports[] = {
+#include "quorvel_def_exports.inc"
+};
+
+void check_registration(const std::string& dll) {
+  for (int load = 1; load <= 2; ++load) {
+    const std::string what = "load " + num(load) + ": ";
+    HMODULE module = LoadLibraryA(dll.c_str());
+    check(module != nullptr, what + "LoadLibraryA, error " + num(GetLastError()));
+    if (module == nullptr) return;
+    check(xpp::registered_functions().size() == std::size(kDefExports),
+          what + num(xpp::registered_functions().size()) + " functions registered");
+    for (const DefExport& e : kDefExports) {
+      void* exported = reinterpret_cast<void*>(GetProcAddress(module, e.name));
+      void* registered = reinterpret_cast<void*>(xpp::find_registered(e.name));
+      check(exported != nullptr && registered == exported,
+            what + e.name + " is not registered at its exported address");
+    }
+    FreeLibrary(module);
+    check(xpp::registered_functions().empty(), what + "functions registered after the unload");
+  }
+}
+
 std::string module_path() {
   char self[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -503,6 +533,7 @@ int main(int argc, char** argv) {
   check(!table.empty(), std::string("the generated table ") + argv[1] + " cannot be read");
 
   std::string dll = module_path();
+  check_registration(dll);
   Modules m;
   m.loaded = LoadLibraryA(dll.c_str());
   check(m.loaded != nullptr, "LoadLibraryA(" + dll + "), error " + num(GetLastError()));

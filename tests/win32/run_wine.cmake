@@ -8,7 +8,14 @@
 #                 -DWINE_EXPECTED=NAME.wine.out
 #                                    run the script; compare with NAME.wine.out where it
 #                                    exists, else NAME.out
+#                 [-DQVCALL_ARGS=-d] with qvcall's switches
+#   -DMODE=wow64 -DPROGRAM=qvcall.exe -DMESSAGE_FILE=quorvel.dll
+#                                    in a 64-bit prefix: the message file placed only in the
+#                                    64-bit system folder, then only in SysWOW64, rendered
+#                                    through a key naming %SystemRoot%\System32
 #   -DWINEPREFIX=DIR                 the prefix (in the build tree)
+#   -DWINEARCH=win32|win64           the kind of prefix (32-bit Windows, or 64-bit Windows
+#                                    with WOW64 for 32-bit programs)
 #
 # Without Wine the test fails when CI=true and is reported skipped otherwise.
 cmake_minimum_required(VERSION 3.25)
@@ -22,6 +29,9 @@ if(NOT WINE)
 endif()
 
 set(ENV{WINEPREFIX} "${WINEPREFIX}")
+if(DEFINED WINEARCH)
+  set(ENV{WINEARCH} "${WINEARCH}")
+endif()
 set(ENV{WINEDEBUG} "-all")
 # No Mono or Gecko installer on the first start.
 set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
@@ -72,7 +82,7 @@ if(MODE STREQUAL "golden")
   # The script by its plain name from its own folder: no Unix path reaches the program.
   get_filename_component(dir ${SCRIPT} DIRECTORY)
   get_filename_component(file ${SCRIPT} NAME)
-  execute_process(COMMAND ${WINE} ${PROGRAM} ${file} WORKING_DIRECTORY ${dir}
+  execute_process(COMMAND ${WINE} ${PROGRAM} ${QVCALL_ARGS} ${file} WORKING_DIRECTORY ${dir}
                   RESULT_VARIABLE status OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                   TIMEOUT 150)
   if(EXISTS ${WINE_EXPECTED})
@@ -87,6 +97,42 @@ if(MODE STREQUAL "golden")
     message(FATAL_ERROR
             "output differs from ${EXPECTED}\n--- expected\n${expected}--- actual\n${actual}")
   endif()
+  return()
+endif()
+
+if(MODE STREQUAL "wow64")
+  # The key names the file in System32; a 32-bit program reaches that folder only with
+  # WOW64's redirection turned off, and SysWOW64 with it on.
+  set(system32 ${WINEPREFIX}/drive_c/windows/system32)
+  set(syswow64 ${WINEPREFIX}/drive_c/windows/syswow64)
+  if(NOT IS_DIRECTORY ${syswow64})
+    message(FATAL_ERROR "${WINEPREFIX} is not a 64-bit prefix: it has no syswow64")
+  endif()
+  set(file qvwow64.dll)
+  get_filename_component(dir ${PROGRAM} DIRECTORY)
+  foreach(place system32 syswow64 nowhere)
+    file(REMOVE ${system32}/${file} ${syswow64}/${file})
+    set(statements -e "QVCREATEEVENTKEY('QvWow64', '%SystemRoot%\\System32\\${file}')"
+                   -e "QVFORMATEVENTMESSAGE('Application', 'QvWow64', 7, {'rendered'})")
+    if(place STREQUAL "nowhere")
+      list(APPEND statements -e "QVEVENTGETLASTERROR()")
+      set(expected "0\n\"\"\n2\n0\n")
+    else()
+      file(COPY_FILE ${MESSAGE_FILE} ${${place}}/${file})
+      set(expected "0\n\"rendered\"+Chr(13)+Chr(10)\n0\n")
+    endif()
+    list(APPEND statements -e "QVDELEVENTKEY('QvWow64')")
+    execute_process(COMMAND ${WINE} ${PROGRAM} ${statements} WORKING_DIRECTORY ${dir}
+                    RESULT_VARIABLE status OUTPUT_VARIABLE actual ERROR_VARIABLE errors
+                    TIMEOUT 150)
+    file(REMOVE ${system32}/${file} ${syswow64}/${file})
+    string(REPLACE "\r\n" "\n" actual "${actual}")
+    if(NOT status EQUAL 0 OR NOT actual STREQUAL expected)
+      message(FATAL_ERROR "the message file only in ${place}: qvcall.exe exited with ${status}"
+                          "\n--- expected\n${expected}--- actual\n${actual}${errors}")
+    endif()
+    message(STATUS "the message file only in ${place}: as expected")
+  endforeach()
   return()
 endif()
 

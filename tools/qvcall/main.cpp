@@ -1,7 +1,10 @@
 // qvcall: runs call statements against the library, as an Xbase++ program calls it.
 //
-//   qvcall [-l LIBRARY] [-v] [-e STATEMENT]... [FILE]
+//   qvcall [-l LIBRARY] [-d] [-v] [-e STATEMENT]... [FILE]
 //
+// With -d the library is called as a program that loads it with DllLoad() calls it: each
+// function through what the library registered with the run-time as it loaded, never found
+// in the library itself.
 // Statements come from -e arguments, else from FILE, else from standard input, one a
 // line. Each prints its value on a line of its own; with -v, beside the statement itself,
 // and comments are shown too. Exit status: 0; 1 when the
@@ -12,12 +15,13 @@
 #include <vector>
 
 #include "library_loader.h"
+#include "xpprt/registered.h"
 #include "script.h"
 
 namespace {
 
 int usage() {
-  std::cerr << "usage: qvcall [-l LIBRARY] [-v] [-e STATEMENT]... [FILE]\n";
+  std::cerr << "usage: qvcall [-l LIBRARY] [-d] [-v] [-e STATEMENT]... [FILE]\n";
   return 2;
 }
 
@@ -42,12 +46,15 @@ int main(int argc, char** argv) {
   std::vector<std::string> statements;
   std::string file;
   bool verbose = false;
+  bool dll_load = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if ((arg == "-l" || arg == "-e") && i + 1 < argc) {
       (arg == "-l" ? library_path : statements.emplace_back()) = argv[++i];
     } else if (arg == "-v") {
       verbose = true;
+    } else if (arg == "-d") {
+      dll_load = true;
     } else if (arg == "-h" || arg == "--help" || !file.empty() ||
                (arg.size() > 1 && arg[0] == '-')) {
       return usage();
@@ -78,7 +85,9 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  qvcall::Interpreter interpreter([&](const std::string& name) { return library.find(name); });
+  qvcall::Interpreter interpreter([&](const std::string& name) {
+    return dll_load ? xpp::find_registered(name) : library.find(name);
+  });
   size_t reported = 0;
   for (size_t n = 0; n < statements.size(); ++n) {
     try {

@@ -16,6 +16,7 @@ extern "C" {
 #define WINBASEAPI __attribute__((visibility("default")))
 
 typedef int BOOL;
+typedef BOOL* PBOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
@@ -26,6 +27,7 @@ typedef char16_t WCHAR;
 typedef uintptr_t ULONG_PTR;
 typedef size_t SIZE_T;
 typedef void* HANDLE;
+typedef void* PVOID;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef void* PSID;
@@ -40,6 +42,7 @@ typedef LONG LSTATUS;
 typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef struct HINSTANCE__* HMODULE;
+typedef intptr_t(WINAPI* FARPROC)(void);
 
 #define TRUE 1
 #define FALSE 0
@@ -113,6 +116,7 @@ typedef struct _FILETIME {
 // Error codes.
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
@@ -123,6 +127,8 @@ typedef struct _FILETIME {
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_ALREADY_EXISTS 183L
@@ -227,6 +233,14 @@ WINBASEAPI DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, D
 WINBASEAPI HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 WINBASEAPI DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
+
+// kernel32: the process, its modules and their functions, WOW64's file-system redirection.
+WINBASEAPI HANDLE WINAPI GetCurrentProcess(void);
+WINBASEAPI HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+WINBASEAPI BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
+WINBASEAPI BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* OldValue);
+WINBASEAPI BOOL WINAPI Wow64RevertWow64FsRedirection(PVOID OlValue);
 
 // kernel32: code pages.
 #define CP_ACP 0

@@ -5,6 +5,7 @@
 //   QVSIM_COMPUTER  this computer's name (default: "QVSIM")
 //   QVSIM_ADMIN     1 or 0: whether the process has administrator rights (default 1)
 //   QVSIM_CLOCK     a fixed clock in seconds since 1970 (default: the real clock)
+//   QVSIM_WOW64     1: the process runs under WOW64 (default 0)
 // reset() returns every service to that starting state.
 #ifndef QUORVEL_SIM_CONTROL_H
 #define QUORVEL_SIM_CONTROL_H
@@ -47,6 +48,18 @@ QVSIM_API void clear_faults();
 
 // Modules loaded as data files and not yet freed.
 QVSIM_API int loaded_modules();
+
+// A WOW64 process: a 32-bit program on 64-bit Windows. Its paths under the system folder,
+// $SystemRoot/System32 (SystemRoot from the process environment), then lead to the 32-bit
+// folder $SystemRoot/SysWOW64, as Windows redirects them, unless the calling thread has
+// turned the redirection off (Wow64DisableWow64FsRedirection).
+QVSIM_API void set_wow64(bool wow64);
+// Whether the calling thread has turned the redirection off.
+QVSIM_API bool redirection_disabled();
+
+// GetProcAddress finds no function of that name in that module (e.g. "kernel32.dll",
+// "XPPRT1.dll"), as an older Windows or run-time lacks it, until reset().
+QVSIM_API void hide_procedure(const std::string& module, const std::string& name);
 
 // Replaces the system's message text for an error code (empty text: the code has none).
 QVSIM_API void set_system_message(uint32_t code, const std::string& text);

@@ -1,0 +1,20 @@
+// The module's registration with the Xbase++ run-time as it loads and unloads, so that a
+// program can load it with DllLoad() and call its functions by name or through macros.
+// A run-time without the registration services, or one that refuses the record, changes
+// nothing: the module works as linked through its import library.
+#ifndef QUORVEL_EXPORTS_REGISTRATION_H
+#define QUORVEL_EXPORTS_REGISTRATION_H
+
+#include "platform/qv_windows.h"
+
+namespace qv {
+
+// Registers every export of the module with the run-time; at load.
+void register_with_runtime(HMODULE module);
+
+// Ends the registration, when there was one; at unload.
+void unregister_from_runtime(HMODULE module);
+
+}  // namespace qv
+
+#endif
