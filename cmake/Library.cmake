@@ -4,6 +4,7 @@
 # expansion.cpp, format_export.cpp.
 set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/exports/registration.cpp
+  ${PROJECT_SOURCE_DIR}/host/charset.cpp
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp

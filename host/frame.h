@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "host/charset.h"
 #include "host/status.h"
 #include "host/type_word.h"
 #include "host/xpp_api.h"
@@ -41,14 +42,17 @@ constexpr ULONG kNameTooLong = 0xFFFFFFFFu;
 // characters fetched: 0 for an absent, empty or non-character parameter. A name of more
 // than MAX_NAME_BYTES - 1 characters is not fetched at all (a cut name would name something
 // else): the result is kNameTooLong, the buffer stays empty, and the thread's last error is
-// ERROR_FILENAME_EXCED_RANGE, as Windows answers for such a path.
+// ERROR_FILENAME_EXCED_RANGE, as Windows answers for such a path. The name arrives in the
+// ANSI code page, whatever the caller's character set.
 inline ULONG fetch_name(XppParamList pl, ULONG index, char (&buffer)[MAX_NAME_BYTES]) {
   memset(buffer, 0, sizeof buffer);
   if (is_character(_partype(pl, index)) && _parclen(pl, index) > MAX_NAME_BYTES - 1) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return kNameTooLong;
   }
-  return _parc(buffer, sizeof buffer, pl, index);
+  const ULONG count = _parc(buffer, sizeof buffer, pl, index);
+  text_to_windows(buffer, count);
+  return count;
 }
 
 // A name for Windows: the buffer when something was fetched, else null.

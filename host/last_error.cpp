@@ -18,6 +18,9 @@ QV_EXPORT QVEVENTGETLASTERROR(XppParamList pl) {
   text[kMessageBytes - 1] = '\0';
 
   ULONG type = _partype(pl, 1);
-  if (qv::is_character(type) && qv::is_by_reference(type)) _storc(text, pl, 1);
+  if (qv::is_character(type) && qv::is_by_reference(type)) {
+    qv::text_to_caller(text, static_cast<ULONG>(strlen(text)));
+    _storc(text, pl, 1);
+  }
   _retnl(pl, static_cast<LONG>(code));
 }

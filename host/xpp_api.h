@@ -85,13 +85,6 @@ XPP_IMPORT ContainerHandle XPP_CDECL _conParam(XppParamList pl, ULONG index, BOO
 XPP_IMPORT XPPAPIRET XPP_CDECL _conReturn(XppParamList pl, ContainerHandle con);
 XPP_IMPORT XPPAPIRET XPP_CDECL _conRelease(ContainerHandle con);
 
-// Operations of the run-times from 1.9 on, which older ones lack: the library looks them up
-// in the loaded run-time instead of importing them. The character set of the calling thread
-// (TRUE for OEM), and the conversion of `length` bytes between the system's OEM and ANSI
-// code pages (_conToAnsiCp, _conToOemCp: destination first).
-typedef BOOL(XPP_CDECL* XppCharSetIsOem)(void);
-typedef XPPAPIRET(XPP_CDECL* XppConvertCharset)(CHAR* to, const CHAR* from, ULONG length);
-
 #ifdef __cplusplus
 }
 #endif

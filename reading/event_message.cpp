@@ -93,6 +93,7 @@ bool fetch_strings(XppParamList pl, Strings* strings) {
       break;
     }
     memcpy(copy, scratch, length);
+    qv::text_to_windows(copy, length);
     strings->text[i] = copy;
     strings->length[i] = length;
   }
@@ -379,6 +380,7 @@ QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
     error = render(pl, has_strings, log, source, &call);
     if (error == ERROR_SUCCESS) {
       const Text& done = call.parameter_files != nullptr ? call.rendered : call.text;
+      qv::text_to_caller(done.bytes, done.length);
       _retc(pl, done.bytes != nullptr ? done.bytes : "");
       return;
     }

@@ -54,6 +54,14 @@ void put_bytes(ContainerHandle array, ContainerHandle work, ULONG element, const
   _conArrayPut(array, work, element, 0);
 }
 
+// A text of the record, in the caller's character set; the record's bytes are converted in
+// place.
+void put_text(ContainerHandle array, ContainerHandle work, ULONG element, BYTE* text,
+              DWORD length) {
+  qv::text_to_caller(reinterpret_cast<char*>(text), length);
+  put_bytes(array, work, element, text, length);
+}
+
 }  // namespace
 
 namespace qv {
@@ -150,8 +158,8 @@ void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delive
   put_number(array, work, QVREC_EVENTID, fields.EventID);
   put_number(array, work, QVREC_TYPE, fields.EventType);
   put_number(array, work, QVREC_CATEGORY, fields.EventCategory);
-  put_bytes(array, work, QVREC_SOURCE, buffer + source.from, source.length);
-  put_bytes(array, work, QVREC_COMPUTER, buffer + computer.from, computer.length);
+  put_text(array, work, QVREC_SOURCE, buffer + source.from, source.length);
+  put_text(array, work, QVREC_COMPUTER, buffer + computer.from, computer.length);
   char sid_text[kSidTextBytes];
   DWORD sid_chars = format_sid(buffer + sid.from, sid.length, sid_text, sizeof sid_text);
   put_bytes(array, work, QVREC_USERSID, reinterpret_cast<const BYTE*>(sid_text), sid_chars);
@@ -167,7 +175,7 @@ void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delive
       put_bytes(strings, work, i, buffer, 0);
       continue;
     }
-    put_bytes(strings, work, i, buffer + pos, static_cast<DWORD>(length));
+    put_text(strings, work, i, buffer + pos, static_cast<DWORD>(length));
     pos += static_cast<DWORD>(length) + 1;
   }
   _conArrayPut(array, strings, QVREC_STRINGS, 0);

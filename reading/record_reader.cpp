@@ -39,6 +39,7 @@ void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECO
                          ? static_cast<DWORD>(static_cast<const BYTE*>(zero) - (buffer + pos))
                          : end - pos;
       if (zero == nullptr) buffer[end] = 0;
+      qv::text_to_caller(reinterpret_cast<char*>(buffer + pos), length);
       _conPutC(work, reinterpret_cast<const char*>(buffer + pos));
       pos += length + 1;
     }

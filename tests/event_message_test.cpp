@@ -329,6 +329,8 @@ TEST_P(MessageFault, ReachesTheCaller) {
   const ServiceFault& f = GetParam();
   make_key({"App", "@/Windows/System32/app.dll", true});  // in the 64-bit folder only
   qvsim::set_wow64(true);
+  // The run-time's character-set services are looked up at the process's first text.
+  run(QVCHECKEVENTKEY, {text("App")});
   qvsim::fail_next(f.service, f.error);
   Value got =
       run(QVFORMATEVENTMESSAGE, {text("Application"), text("App"), num(105), strings({"ok"})});

@@ -59,6 +59,7 @@ TEST(QvcallPrint, WritesXbaseLiterals) {
       {Value::str("End of file.\r\n"), "\"End of file.\"+Chr(13)+Chr(10)"},
       {Value::str("\r\n"), "Chr(13)+Chr(10)"},
       {Value::str(std::string("\x7f", 1)), "Chr(127)"},
+      {Value::str("M\x81ller"), "\"M\"+Chr(129)+\"ller\""},
       {Value::array({}), "{}"},
       {Value::array({Value::num(1), Value::str("x"), Value::array({Value::nil()})}),
        "{1, \"x\", {NIL}}"},

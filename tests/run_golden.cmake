@@ -3,6 +3,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/script_zone.cmake)
 execute_process(COMMAND ${QVCALL} ${QVCALL_ARGS} ${SCRIPT} OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                 RESULT_VARIABLE status)
+include(${CMAKE_CURRENT_LIST_DIR}/script_charset.cmake)
 file(READ ${EXPECTED} expected)
 string(REPLACE "\r\n" "\n" actual "${actual}")
 if(NOT status EQUAL 0)

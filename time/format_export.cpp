@@ -1,4 +1,5 @@
 // QVFORMATDATETIME: a time stamp as local-time text in a format of the caller's.
+#include "host/charset.h"
 #include "host/exports.h"
 #include "time/expansion.h"
 #include "time/zone.h"
@@ -19,10 +20,15 @@ QV_EXPORT QVFORMATDATETIME(XppParamList pl) {
   }
 
   // _parc terminates what it copies within the buffer; nothing else of it is read.
+  // An OEM caller's format and result are converted, like every text: a zone's name comes in
+  // the ANSI code page.
   char format[kFormatBytes];
-  const char* used = _parc(format, sizeof format, pl, 2) > 0 ? format : kDefaultFormat;
+  const ULONG format_chars = _parc(format, sizeof format, pl, 2);
+  qv::text_to_windows(format, format_chars);
+  const char* used = format_chars > 0 ? format : kDefaultFormat;
 
   char result[qv::kFormatResultBytes];
-  qv::format_local_time(used, seconds, qv::process_zone(), result);
+  const size_t length = qv::format_local_time(used, seconds, qv::process_zone(), result);
+  qv::text_to_caller(result, static_cast<ULONG>(length));
   _retc(pl, result);
 }

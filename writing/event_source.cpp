@@ -58,7 +58,7 @@ QV_EXPORT QVREPORTEVENT(XppParamList pl) {
     _retl(pl, FALSE);
     return;
   }
-  _parc(text, text_size, pl, 4);
+  qv::text_to_windows(text, _parc(text, text_size, pl, 4));
 
   LPCSTR strings[1] = {text};
   BOOL written = ReportEventA(handle, type, 0, event_id, sid, 1, 0, strings, nullptr);

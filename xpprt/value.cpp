@@ -20,7 +20,7 @@ std::string string_literal(const std::string& text) {
   std::string out;
   bool in_quotes = false;
   for (unsigned char c : text) {
-    bool plain = c >= 32 && c != 127 && c != '"';
+    bool plain = c >= 32 && c < 127 && c != '"';
     if (plain) {
       if (!in_quotes) {
         if (!out.empty()) out += '+';

@@ -1,0 +1,135 @@
+// Texts of an Xbase++ thread whose character set is OEM (code page 850) reach Windows in its
+// ANSI code page (1252) and come back in OEM; an ANSI thread's pass unchanged, and so do
+// everyone's when the run-time lacks the conversions.
+#include <dlfcn.h>
+
+#include <functional>
+
+#include "host/exports.h"
+#include "qvsim/eventlog_control.h"
+#include "qvsim/registry_control.h"
+#include "sim_fixture.h"
+
+namespace {
+
+const std::string kApplication = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+
+// What Windows, or the caller, sees of a text that crossed.
+struct Crossing {
+  const char* name;
+  std::function<std::string(xpp::ExportFn (*)(const char*))> cross;
+  std::string oem_thread;
+  std::string ansi_thread;
+};
+void PrintTo(const Crossing& c, std::ostream* os) { *os << c.name; }
+
+xpp::ExportFn linked(const char* name) {
+  static const std::map<std::string, xpp::ExportFn> exports = {
+      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY},
+      {"QVREGEVENTSOURCE", QVREGEVENTSOURCE},
+      {"QVREPORTEVENT", QVREPORTEVENT},
+      {"QVOPENEVENTLOG", QVOPENEVENTLOG},
+      {"QVREADEVENTLOG", QVREADEVENTLOG},
+      {"QVREADEVENTRECORD", QVREADEVENTRECORD},
+      {"QVEVENTGETLASTERROR", QVEVENTGETLASTERROR},
+      {"QVFORMATDATETIME", QVFORMATDATETIME}};
+  return exports.at(name);
+}
+
+std::string narrow(const std::u16string& wide) {
+  std::string out;
+  for (char16_t unit : wide) out.push_back(unit < 0x100 ? static_cast<char>(unit) : '#');
+  return out;
+}
+
+// A record as Windows keeps it: "Qu\xE9" is Qué, "Stra\xDFe" Straße in code page 1252.
+xpp::Value read_back(xpp::ExportFn (*fn)(const char*), const char* reader) {
+  qvsim::RecordView record;
+  record.source = "Qu\xE9";
+  record.strings = {u"Stra\u00DFe"};
+  record.data = {0xDF};
+  qvsim::write_record("Application", record);
+  xpp::Value log = run(fn("QVOPENEVENTLOG"), {S(""), S("Application")});
+  return run(fn(reader), {log, N(6), N(1)});
+}
+
+const Crossing kCrossings[] = {
+    {"KeyName",
+     [](auto fn) {
+       run(fn("QVCREATEEVENTKEY"), {S("Qv\x81"), S("C:\\M\x81ller.dll")});
+       const qvsim::RegistryKeyView key = qvsim::registry_key(kApplication);
+       const qvsim::RegistryValueView file =
+           qvsim::registry_key(kApplication + "\\" + key.subkeys.at(0)).values.at(1);
+       return key.subkeys.at(0) + "|" + std::string(file.data.begin(), file.data.end() - 1);
+     },
+     "Qv\xFC|C:\\M\xFCller.dll", "Qv\x81|C:\\M\x81ller.dll"},
+    {"EventText",
+     [](auto fn) {
+       xpp::Value source = run(fn("QVREGEVENTSOURCE"), {S(""), S("Qv")});
+       run(fn("QVREPORTEVENT"), {source, N(4), N(1), S("M\x81ller")});
+       return narrow(qvsim::log_records("Application").at(0).strings.at(0));
+     },
+     "M\xFCller", "M\x81ller"},
+    {"RecordStrings", [](auto fn) { return read_back(fn, "QVREADEVENTLOG").items.at(7).text; },
+     "Stra\xE1"
+     "e",
+     "Stra\xDF"
+     "e"},
+    {"RecordNamesNotData",
+     [](auto fn) {
+       xpp::Value record = read_back(fn, "QVREADEVENTRECORD");
+       return record.items.at(6).text + "|" + record.items.at(9).text;  // source, data
+     },
+     "Qu\x82|\xDF", "Qu\xE9|\xDF"},
+    {"ErrorText",
+     [](auto fn) {
+       qvsim::set_system_message(5, "Zugriff verweigert: \xE4");
+       xpp::Value text = S("");
+       SetLastError(5);
+       run(fn("QVEVENTGETLASTERROR"), {xpp::by_ref(text)});
+       return text.text;
+     },
+     "Zugriff verweigert: \x84\r\n", "Zugriff verweigert: \xE4\r\n"},
+    // A box-drawing character has no ANSI counterpart: it comes back as its nearest.
+    {"DateFormat",
+     [](auto fn) {
+       return run(fn("QVFORMATDATETIME"), {N(1100043200), S("%Y \xC4")}).text;
+     },
+     "2004 -", "2004 \xC4"},
+};
+
+class CallerCharset : public SimTest, public ::testing::WithParamInterface<Crossing> {
+ protected:
+  void TearDown() override {
+    xpp::set_thread_charset(false);
+    SimTest::TearDown();
+  }
+};
+
+TEST_P(CallerCharset, CrossesToWindowsAndBack) {
+  xpp::set_thread_charset(true);
+  EXPECT_EQ(GetParam().cross(linked), GetParam().oem_thread);
+  SetUp();
+  xpp::set_thread_charset(false);
+  EXPECT_EQ(GetParam().cross(linked), GetParam().ansi_thread);
+}
+
+// A run-time before 1.9 has no conversions: the module, loaded afresh, hands texts on as
+// they come.
+TEST_P(CallerCharset, PassesUnchangedWithoutTheRuntimesConversions) {
+  qvsim::hide_procedure("XPPRT1.dll", "__conToAnsiCp");
+  static void* module = nullptr;
+  module = dlopen(QV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  xpp::set_thread_charset(true);
+  EXPECT_EQ(GetParam().cross([](const char* name) {
+    return reinterpret_cast<xpp::ExportFn>(dlsym(module, name));
+  }),
+            GetParam().ansi_thread);
+  dlclose(module);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, CallerCharset, ::testing::ValuesIn(kCrossings),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+}  // namespace
