@@ -226,6 +226,16 @@ std::vector<Export> exports() {
          if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
          return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
        }},
+      {"QVWAITEVENTLOG", QVWAITEVENTLOG, 3,
+       [] {
+         return std::vector<Value>{open_log(), N(0), N(0)};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
+         // The log's newest record is 1: a number other than 1 gives it at once, 1 itself
+         // after no wait; any time gives it at once after 0.
+         return code(1);
+       }},
       {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,
        [] {
          return std::vector<Value>{open_log(), S("matrix-out.evt")};
