@@ -232,8 +232,7 @@ std::vector<Export> exports() {
        },
        [=](size_t p, const Kind& k) {
          if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
-         // The log's newest record is 1: a number other than 1 gives it at once, 1 itself
-         // after no wait; any time gives it at once after 0.
+         // The newest record, 1: at once after 0, or after no wait when given 1.
          return code(1);
        }},
       {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,

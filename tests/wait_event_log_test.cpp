@@ -8,9 +8,7 @@
 namespace {
 
 using namespace qvtest;
-using xpp::absent;
 
-// Which handle waits.
 enum class Handle { kLive, kByServerName, kBackup, kClosed, kZero };
 
 struct Wait {
@@ -20,7 +18,7 @@ struct Wait {
   Handle handle;
   std::vector<xpp::Arg> args;  // nAfterRecord, nMilliseconds
   double expected;
-  double last_error;  // examined for ERR_READ_FAILED
+  double last_error;  // examined for ERR_READ_FAILED and ERR_MISSING_FIRST
 };
 void PrintTo(const Wait& w, std::ostream* os) { *os << w.name; }
 
@@ -30,114 +28,73 @@ void clear() {
   ClearEventLogA(h, nullptr);
   CloseEventLog(h);
 }
-void clear_and_write() {
-  clear();
-  qvsim::write_record("Application", event(9));
-}
 // Only the newest two records stay.
 void wrap() { qvsim::set_log_max_size("Application", 2 * qvsim::evt_record_size(event(1))); }
 void count_fails() { qvsim::fail_next("GetNumberOfEventLogRecords", RPC_S_SERVER_UNAVAILABLE); }
 void oldest_fails() { qvsim::fail_next("GetOldestEventLogRecord", RPC_S_SERVER_UNAVAILABLE); }
-void count_fails_later() {
-  qvsim::fail_next("GetNumberOfEventLogRecords", ERROR_INVALID_HANDLE, 1, 1);
-}
+void fails_later() { qvsim::fail_next("GetNumberOfEventLogRecords", ERROR_INVALID_HANDLE, 1, 1); }
 // Every sleep returns at once: the tick count still ends the wait.
 void sleeps_cut_short() { qvsim::fail_next("Sleep", ERROR_INVALID_PARAMETER, 1000000); }
+
+std::vector<xpp::Arg> args(double after, double ms) { return {Value::num(after), Value::num(ms)}; }
+constexpr double kFailed = ERR_READ_FAILED;
 
 class WaitEventLog : public EventLogTest, public ::testing::WithParamInterface<Wait> {
  protected:
   double handle_for(Handle which) {
-    switch (which) {
-      case Handle::kLive:
-        return open("Application");
-      case Handle::kByServerName:
-        return number(run(QVOPENEVENTLOG, {Value::str("\\\\" + qvsim::computer_name()),
-                                           Value::str("Application")}));
-      case Handle::kBackup: {
-        double live = open("Application");
-        run(QVBACKUPEVENTLOG, {Value::num(live), Value::str(path("wait.evt"))});
-        // What the log gets afterwards is not in the file.
-        qvsim::write_record("Application", event(8));
-        return open_backup(path("wait.evt"));
-      }
-      case Handle::kClosed: {
-        double h = open("Application");
-        run(QVCLOSEEVENTLOG, {Value::num(h)});
-        return h;
-      }
-      case Handle::kZero:
-        return 0;
-    }
-    return 0;
+    if (which == Handle::kZero) return 0;
+    if (which == Handle::kByServerName)
+      return number(run(QVOPENEVENTLOG,
+                        {Value::str("\\\\" + qvsim::computer_name()), Value::str("Application")}));
+    double h = open("Application");
+    if (which == Handle::kClosed) run(QVCLOSEEVENTLOG, {Value::num(h)});
+    if (which != Handle::kBackup) return h;
+    run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("wait.evt"))});
+    qvsim::write_record("Application", event(8));  // not in the file
+    return open_backup(path("wait.evt"));
   }
 };
 
 TEST_P(WaitEventLog, NewestRecordOrTheCallersOwn) {
   const Wait& w = GetParam();
   for (int i = 0; i < w.records; ++i) qvsim::write_record("Application", event(1));
-  double h = handle_for(w.handle);
+  std::vector<xpp::Arg> call = {Value::num(handle_for(w.handle))};
   w.change();
-  std::vector<xpp::Arg> args = {Value::num(h)};
-  args.insert(args.end(), w.args.begin(), w.args.end());
+  call.insert(call.end(), w.args.begin(), w.args.end());
   SetLastError(4242);
-  EXPECT_EQ(run(QVWAITEVENTLOG, args), Value::num(w.expected));
-  if (w.expected == ERR_READ_FAILED) {
-    EXPECT_EQ(last_error(), w.last_error);
-  }
-  if (w.expected == ERR_MISSING_FIRST) {
-    EXPECT_EQ(GetLastError(), 4242u) << "a refusal makes no Windows call";
+  EXPECT_EQ(run(QVWAITEVENTLOG, call), Value::num(w.expected));
+  // A failed query leaves its reason; a refusal calls nothing that could change it.
+  if (w.expected == kFailed || w.expected == ERR_MISSING_FIRST) {
+    EXPECT_EQ(w.expected == kFailed ? last_error() : GetLastError(), w.last_error);
   }
   qvsim::clear_faults();
 }
-
-Value ms(double milliseconds) { return Value::num(milliseconds); }
 
 INSTANTIATE_TEST_SUITE_P(
     Exports, WaitEventLog,
     ::testing::Values(
         // Nothing new: the caller's number, after the time given or at once.
-        Wait{"NothingNew", 3, nothing, Handle::kLive, {Value::num(3), ms(30)}, 3, 0},
+        Wait{"NothingNew", 3, nothing, Handle::kLive, args(3, 30), 3, 0},
         Wait{"NothingNewLookOnce", 3, nothing, Handle::kLive, {Value::num(3)}, 3, 0},
-        Wait{"NegativeTimeLooksOnce", 3, nothing, Handle::kLive, {Value::num(3), ms(-1)}, 3, 0},
-        Wait{"EmptyLog", 0, nothing, Handle::kLive, {absent(), ms(30)}, 0, 0},
-        Wait{"SleepsCutShort", 3, sleeps_cut_short, Handle::kLive, {Value::num(3), ms(30)}, 3, 0},
+        Wait{"NegativeTimeLooksOnce", 3, nothing, Handle::kLive, args(3, -1), 3, 0},
+        Wait{"EmptyLog", 0, nothing, Handle::kLive, {xpp::absent(), Value::num(30)}, 0, 0},
+        Wait{"SleepsCutShort", 3, sleeps_cut_short, Handle::kLive, args(3, 30), 3, 0},
         // New events, seen at once, whatever the time given.
-        Wait{"NewEvents", 3, nothing, Handle::kLive, {Value::num(1), ms(60000)}, 3, 0},
-        Wait{"FirstEvents", 2, nothing, Handle::kLive, {Value::num(0)}, 2, 0},
-        Wait{"ByServerName", 3, nothing, Handle::kByServerName, {Value::num(2), ms(60000)}, 3, 0},
-        // The number went down: the log was cleared; after a clear numbering goes on.
-        Wait{"Cleared", 3, clear, Handle::kLive, {Value::num(3), ms(60000)}, 0, 0},
-        Wait{"ClearedAndWritten", 3, clear_and_write, Handle::kLive, {Value::num(3)}, 4, 0},
-        // Wrapped: the oldest records overwritten, the newest number still oldest + count - 1.
-        Wait{"Wrapped", 5, wrap, Handle::kLive, {Value::num(5), ms(30)}, 5, 0},
-        Wait{"WrappedPastTheCaller", 5, wrap, Handle::kLive, {Value::num(2)}, 5, 0},
+        Wait{"NewEvents", 3, nothing, Handle::kLive, args(1, 60000), 3, 0},
+        Wait{"ByServerName", 3, nothing, Handle::kByServerName, args(2, 60000), 3, 0},
+        // The number went down: the log was cleared.
+        Wait{"Cleared", 3, clear, Handle::kLive, args(3, 60000), 0, 0},
+        // Wrapped: the oldest records overwritten, the newest still oldest + count - 1.
+        Wait{"Wrapped", 5, wrap, Handle::kLive, args(5, 30), 5, 0},
+        Wait{"WrappedPastTheCaller", 5, wrap, Handle::kLive, args(2, 60000), 5, 0},
         // A backup file never changes: the wait runs out.
-        Wait{"BackupFile", 3, nothing, Handle::kBackup, {Value::num(3), ms(30)}, 3, 0},
-        Wait{"BackupFileBehind", 3, nothing, Handle::kBackup, {Value::num(1), ms(60000)}, 3, 0},
+        Wait{"BackupFile", 3, nothing, Handle::kBackup, args(3, 30), 3, 0},
         // Refusals and failed queries.
-        Wait{"HandleZero",
-             3,
-             nothing,
-             Handle::kZero,
-             {Value::num(3), ms(60000)},
-             ERR_MISSING_FIRST,
-             0},
-        Wait{"ClosedHandle",
-             3,
-             nothing,
-             Handle::kClosed,
-             {Value::num(3), ms(60000)},
-             ERR_READ_FAILED,
-             6},
-        Wait{"CountFails", 3, count_fails, Handle::kLive, {Value::num(3)}, ERR_READ_FAILED, 1722},
-        Wait{"OldestFails", 3, oldest_fails, Handle::kLive, {Value::num(3)}, ERR_READ_FAILED, 1722},
-        Wait{"QueryFailsWhileWaiting",
-             3,
-             count_fails_later,
-             Handle::kLive,
-             {Value::num(3), ms(60000)},
-             ERR_READ_FAILED,
-             6}),
+        Wait{"HandleZero", 3, nothing, Handle::kZero, args(3, 60000), ERR_MISSING_FIRST, 4242},
+        Wait{"ClosedHandle", 3, nothing, Handle::kClosed, args(3, 60000), kFailed, 6},
+        Wait{"CountFails", 3, count_fails, Handle::kLive, args(3, 0), kFailed, 1722},
+        Wait{"OldestFails", 3, oldest_fails, Handle::kLive, args(3, 0), kFailed, 1722},
+        Wait{"FailsWhileWaiting", 3, fails_later, Handle::kLive, args(3, 60000), kFailed, 6}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // A thread that follows the log sees each write made through another handle on another
@@ -148,7 +105,7 @@ TEST_F(WaitForWriter, SeesEachWriteOfAnotherThread) {
   constexpr int kWrites = 5;
   std::atomic<int> waiting_for{0};
   std::thread writer([&] {
-    double source = number(run(QVREGEVENTSOURCE, {absent(), Value::str("Writer")}));
+    double source = number(run(QVREGEVENTSOURCE, {xpp::absent(), Value::str("Writer")}));
     for (int i = 1; i <= kWrites; ++i) {
       while (waiting_for.load() < i) std::this_thread::yield();
       // Gives the waiting call time to look at the log once before the write.
@@ -161,9 +118,8 @@ TEST_F(WaitForWriter, SeesEachWriteOfAnotherThread) {
   double last = 0;
   for (int i = 1; i <= kWrites; ++i) {
     waiting_for = i;
-    double newest = number(run(QVWAITEVENTLOG, {Value::num(log), Value::num(last), ms(60000)}));
-    EXPECT_EQ(newest, i);
-    last = newest;
+    last = number(run(QVWAITEVENTLOG, {Value::num(log), Value::num(last), Value::num(60000)}));
+    EXPECT_EQ(last, i);
   }
   writer.join();
 }
