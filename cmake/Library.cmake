@@ -11,6 +11,7 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
   ${PROJECT_SOURCE_DIR}/reading/message_loader.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
+  ${PROJECT_SOURCE_DIR}/reading/wait_event_log.cpp
   ${PROJECT_SOURCE_DIR}/resources/description.cpp
   ${PROJECT_SOURCE_DIR}/time/daylight.cpp
   ${PROJECT_SOURCE_DIR}/time/posix_tz.cpp

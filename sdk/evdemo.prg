@@ -5,7 +5,9 @@
 //  Registers an event source, writes an information event to the
 //  Application log, then reads the newest records of that log back and
 //  shows their times; then shows the newest records of the System log with
-//  their source and their message as the Event Viewer shows it.
+//  their source and their message as the Event Viewer shows it; then
+//  follows the Application log for a minute, showing each event written to
+//  it, and carries on after the last one shown when it runs again.
 //
 //  Build:   xpp evdemo.prg
 //           alink evdemo.obj          (the #pragma below names quorvel.lib)
@@ -63,6 +65,7 @@ PROCEDURE Main
    QVCLOSEEVENTLOG(nLog)
 
    ShowSystemLog(5)
+   FollowLog("Application", "evdemo.pos", 60)
 RETURN
 
 
@@ -96,3 +99,78 @@ PROCEDURE ShowSystemLog(nMax)
    ENDDO
    QVCLOSEEVENTLOG(nLog)
 RETURN
+
+
+// Follows a log for nSeconds: shows each record written to it once, in
+// order. The number of the last record shown is kept in cPosFile, so that
+// the next run carries on after it, losing and repeating nothing; the first
+// run starts with what is written from then on.
+PROCEDURE FollowLog(cLog, cPosFile, nSeconds)
+   LOCAL nLog, nLast, nNewest, aRec, nError, nEnd, cError := ""
+
+   nLog := QVOPENEVENTLOG("", cLog)
+   IF nLog == 0
+      ? "QVOPENEVENTLOG failed:", QVEVENTGETLASTERROR(@cError), cError
+      RETURN
+   ENDIF
+   IF File(cPosFile)
+      nLast := Val(MemoRead(cPosFile))
+   ELSE
+      nLast := QVWAITEVENTLOG(nLog, 0)          // the newest record now
+   ENDIF
+   ? "Following the", cLog, "log; write events to see them here."
+   nEnd := Seconds() + nSeconds
+   DO WHILE Seconds() < nEnd
+      // Blocks this thread for up to a second, and returns as soon as the
+      // newest record number is no longer nLast. A program with a user
+      // interface runs this loop in a thread of its own.
+      nNewest := QVWAITEVENTLOG(nLog, nLast, 1000)
+      DO CASE
+      CASE nNewest == ERR_MISSING_FIRST .OR. nNewest == ERR_READ_FAILED
+         ? "QVWAITEVENTLOG failed:", QVEVENTGETLASTERROR(@cError), cError
+         EXIT
+      CASE nNewest < nLast
+         // The number went down: the log was cleared. A handle open while
+         // its log is cleared reads no more: open it again.
+         QVCLOSEEVENTLOG(nLog)
+         nLog := QVOPENEVENTLOG("", cLog)
+         nLast := FromOldest(nLog)
+      CASE nNewest > nLast
+         // Forwards from the record after the last one shown: a seek read,
+         // then sequential reads up to the end of the log.
+         aRec := QVREADEVENTLOG(nLog, EVENTLOG_SEEK_READ + EVENTLOG_FORWARDS_READ, ;
+                                nLast + 1)
+         DO WHILE ValType(aRec) == "A"
+            ? aRec[1], QVFORMATDATETIME(aRec[3], "%H:%M:%S"), ;
+              "type", aRec[5], "event", aRec[4]
+            IF aRec[6] > 0
+               ?? " ", aRec[8]
+            ENDIF
+            nLast := aRec[1]
+            MemoWrit(cPosFile, LTrim(Str(nLast)))
+            aRec := QVREADEVENTLOG(nLog, EVENTLOG_SEQUENTIAL_READ + EVENTLOG_FORWARDS_READ, 0)
+         ENDDO
+         nError := QVEVENTGETLASTERROR()
+         DO CASE
+         CASE nError == 87
+            // Record nLast + 1 is gone: the log overwrote it (it wrapped)
+            // or was cleared. Go on from the oldest record.
+            nLast := FromOldest(nLog)
+         CASE nError == 1503
+            // The log was cleared since the handle was opened.
+            QVCLOSEEVENTLOG(nLog)
+            nLog := QVOPENEVENTLOG("", cLog)
+         ENDCASE
+         // Otherwise 38: the end of the log, everything new was shown.
+      ENDCASE
+   ENDDO
+   QVCLOSEEVENTLOG(nLog)
+RETURN
+
+
+// Where to go on from when the records after the last one shown are gone:
+// just before the oldest record (0 for an empty log).
+FUNCTION FromOldest(nLog)
+   LOCAL nOldest := 0
+   QVQUERYOLDESTLOGENTRY(nLog, @nOldest)
+RETURN Max(nOldest - 1, 0)

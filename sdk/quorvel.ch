@@ -17,7 +17,7 @@
 #define ERR_MISSING_FIRST          -1000   // handle 0, or no source name
 #define ERR_MISSING_SECOND         -1001   // no name or file path
 #define ERR_MISSING_TEXT           -1003   // the message text is not a string
-#define ERR_READ_FAILED            -1100   // QVREADEVENTLOG: nothing read (end of log: error 38)
+#define ERR_READ_FAILED            -1100   // nothing read (end of log: error 38), or not queried
 #define ERR_NO_ARRAY               -1101   // QVREADEVENTLOG: the result array was not created
 #define ERR_KEY_FAILED             -1102   // registry key not deleted, or missing
 

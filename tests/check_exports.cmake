@@ -1,4 +1,4 @@
-# The shared library's dynamic symbol table defines the eighteen QV exports and nothing else.
+# The shared library's dynamic symbol table defines the nineteen QV exports and nothing else.
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
@@ -13,7 +13,7 @@ list(SORT names)
 set(expected QVBACKUPEVENTLOG QVCHECKEVENTKEY QVCLEAREVENTLOG QVCLOSEEVENTLOG QVCREATEEVENTKEY
     QVDELEVENTKEY QVDEREGEVENTSOURCE QVEVENTGETLASTERROR QVFORMATDATETIME QVFORMATEVENTMESSAGE
     QVOPENBACKUPEVENTLOG QVOPENEVENTLOG QVQUERYLOGENTRYNUM QVQUERYOLDESTLOGENTRY QVREADEVENTLOG
-    QVREADEVENTRECORD QVREGEVENTSOURCE QVREPORTEVENT)
+    QVREADEVENTRECORD QVREGEVENTSOURCE QVREPORTEVENT QVWAITEVENTLOG)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "exported: ${names}\nexpected: ${expected}")
 endif()

@@ -226,6 +226,15 @@ std::vector<Export> exports() {
          if (p == 2) return k.parnl() == 0 ? is(Is::kArray) : code(ERR_READ_FAILED);
          return k.parnl() == 1 ? is(Is::kArray) : code(ERR_READ_FAILED);
        }},
+      {"QVWAITEVENTLOG", QVWAITEVENTLOG, 3,
+       [] {
+         return std::vector<Value>{open_log(), N(0), N(0)};
+       },
+       [=](size_t p, const Kind& k) {
+         if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
+         // The newest record, 1: at once after 0, or after no wait when given 1.
+         return code(1);
+       }},
       {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,
        [] {
          return std::vector<Value>{open_log(), S("matrix-out.evt")};

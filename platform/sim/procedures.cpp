@@ -48,6 +48,7 @@ const Procedure kKernel32Procedures[] = {
     {"GetModuleHandleA", procedure(GetModuleHandleA)},
     {"GetProcAddress", procedure(GetProcAddress)},
     {"GetProcessHeap", procedure(GetProcessHeap)},
+    {"GetTickCount", procedure(GetTickCount)},
     {"GetTimeZoneInformation", procedure(GetTimeZoneInformation)},
     {"HeapAlloc", procedure(HeapAlloc)},
     {"HeapFree", procedure(HeapFree)},

@@ -1,11 +1,20 @@
-// The calling thread: giving up the processor.
+// The calling thread and time: giving up the processor for a while, and the milliseconds
+// since the system started.
 #include <errno.h>
 #include <sched.h>
 #include <time.h>
 
-#include "windows_sim.h"
+#include "sim_state.h"
 
+// A Sleep made to fail returns at once, leaving the fault's error as the thread's last
+// error. The fault table is asked without the shared lock, which a sleeping thread must not
+// hold: the threads it waits for take it to write.
 extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
+  DWORD error = 0;
+  if (::qvsim::detail::take_fault(__func__, &error)) {
+    SetLastError(error);
+    return;
+  }
   if (dwMilliseconds == 0) {
     sched_yield();
     return;
@@ -14,4 +23,13 @@ extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
                  static_cast<long>(dwMilliseconds % 1000) * 1000000L};
   while (nanosleep(&delay, &delay) == -1 && errno == EINTR) {
   }
+}
+
+// The system's monotonic clock in milliseconds, wrapping at 2^32 as Windows' tick count does
+// (after 49.7 days). It never fails and takes no lock.
+extern "C" DWORD WINAPI GetTickCount(void) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                            static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }

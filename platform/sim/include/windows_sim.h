@@ -215,7 +215,7 @@ typedef struct _FILETIME {
 #define TIME_ZONE_ID_STANDARD 1
 #define TIME_ZONE_ID_DAYLIGHT 2
 
-// kernel32: errors, messages, heap, time zone, environment.
+// kernel32: errors, messages, heap, time zone, environment, sleeping and the tick count.
 WINBASEAPI DWORD WINAPI GetLastError(void);
 WINBASEAPI void WINAPI SetLastError(DWORD dwErrCode);
 WINBASEAPI DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId,
@@ -227,6 +227,7 @@ WINBASEAPI LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, 
 WINBASEAPI BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 WINBASEAPI DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInformation);
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
+WINBASEAPI DWORD WINAPI GetTickCount(void);
 WINBASEAPI DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
 
 // kernel32: modules as data files, the environment.
