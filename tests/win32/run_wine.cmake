@@ -17,7 +17,9 @@
 #   -DWINEARCH=win32|win64           the kind of prefix (32-bit Windows, or 64-bit Windows
 #                                    with WOW64 for 32-bit programs)
 #
-# Without Wine the test fails when CI=true and is reported skipped otherwise.
+# Without Wine the test fails when CI=true and is reported skipped otherwise. On a machine
+# that cannot start 32-bit programs (the answer of probe_wine32.cmake in the file named by
+# QV_WINE32_PROBE) it is reported skipped, also when CI=true.
 cmake_minimum_required(VERSION 3.25)
 find_program(WINE NAMES wine)
 if(NOT WINE)
@@ -26,6 +28,13 @@ if(NOT WINE)
   endif()
   message(STATUS "SKIPPED: wine is not installed, so this Windows test did not run")
   return()
+endif()
+if(EXISTS "$ENV{QV_WINE32_PROBE}")
+  file(STRINGS "$ENV{QV_WINE32_PROBE}" probe LIMIT_COUNT 1)
+  if(probe MATCHES "^no: (.*)")
+    message(STATUS "SKIPPED: ${CMAKE_MATCH_1}, so this Windows test did not run")
+    return()
+  endif()
 endif()
 
 set(ENV{WINEPREFIX} "${WINEPREFIX}")
