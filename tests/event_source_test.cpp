@@ -2,11 +2,19 @@
 #include "host/exports.h"
 #include "host/status.h"
 #include "platform/qv_windows.h"
+#include "qvsim/eventlog_control.h"
 #include "sim_fixture.h"
 
 namespace {
 
 using xpp::Value;
+
+// The strings of the tests in UTF-16, as the log keeps them: ASCII, e-acute, the euro sign.
+std::u16string windows_1252(const std::string& text) {
+  std::u16string out;
+  for (unsigned char c : text) out += c == 0x80 ? u'\u20ac' : char16_t(c);
+  return out;
+}
 
 class EventSourceTest : public SimTest {
  protected:
@@ -35,56 +43,94 @@ TEST_F(EventSourceTest, ServerNamesOfThisComputerAreLocal) {
   EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(RPC_S_SERVER_UNAVAILABLE));
 }
 
-TEST_F(EventSourceTest, TypeAndIdentifierKeepTheirLow16Bits) {
+TEST_F(EventSourceTest, TypeIdentifierAndCategoryKeepTheirLow16Bits) {
   Value h = register_source();
   struct Case {
-    xpp::Arg type, id;
+    xpp::Arg type, id, category;
     uint16_t written_type;
     uint32_t written_id;
+    uint16_t written_category;
   } cases[] = {
-      {N(4), N(1), 4, 1},
-      {N(1), N(65537), 1, 1},
-      {N(2), N(70000), 2, 4464},
-      {N(0), N(1000), 0, 1000},
-      {N(65540), N(5), 4, 5},
-      {N(8), N(-1), 8, 65535},
-      {N(16), N(4294967295.0), 16, 65535},
-      {N(4), NIL(), 4, 0},
-      {N(4), S("12"), 4, 0},
-      {N(4), xpp::absent(), 4, 0},
+      {N(4), N(1), xpp::absent(), 4, 1, 0},
+      {N(1), N(65537), N(3), 1, 1, 3},
+      {N(2), N(70000), N(70000), 2, 4464, 4464},
+      {N(0), N(1000), N(-1), 0, 1000, 65535},
+      {N(65540), N(5), NIL(), 4, 5, 0},
+      {N(8), N(-1), S("2"), 8, 65535, 0},
+      {N(16), N(4294967295.0), N(2.9), 16, 65535, 2},
+      {N(4), NIL(), N(0), 4, 0, 0},
+      {N(4), S("12"), L(true), 4, 0, 0},
+      {N(4), xpp::absent(), N(65536), 4, 0, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(run(QVREPORTEVENT, {h, c.type, c.id, S("text")}), L(true));
+    EXPECT_EQ(run(QVREPORTEVENT, {h, c.type, c.id, S("text"), c.category}), L(true));
     qvsim::RecordView r = records().back();
     EXPECT_EQ(r.event_type, c.written_type) << xpp::to_literal(c.type.value);
     EXPECT_EQ(r.event_id, c.written_id) << xpp::to_literal(c.id.value);
-    EXPECT_EQ(r.category, 0);
+    EXPECT_EQ(r.category, c.written_category) << xpp::to_literal(c.category.value);
     EXPECT_TRUE(r.data.empty());
   }
 }
 
-TEST_F(EventSourceTest, TextMustBeACharacterValue) {
+// Nothing is written for strings or data Windows would not take, nor for what is neither.
+TEST_F(EventSourceTest, StringsAndDataMustBeWhatWindowsTakes) {
   Value h = register_source();
-  for (const Value& text : {N(5), L(true), NIL(), Value::array({S("x")})}) {
-    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), text}), N(ERR_MISSING_TEXT));
+  const Value many = Value::array(std::vector<Value>(257, S("s")));
+  const Value too_much = S(std::string(61441, 'd'));
+  struct Case {
+    xpp::Arg strings, data;
+  } cases[] = {
+      {N(5), xpp::absent()},
+      {L(true), NIL()},
+      {NIL(), xpp::absent()},
+      {xpp::absent(), xpp::absent()},
+      {Value::array({S("x"), N(1)}), xpp::absent()},
+      {Value::array({S("x"), Value::array({S("y")})}), xpp::absent()},
+      {many, xpp::absent()},
+      {S("x"), too_much},
+      {S("x"), N(1)},
+      {S("x"), Value::array({S("d")})},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), c.strings, N(0), c.data}), N(ERR_MISSING_TEXT))
+        << xpp::to_literal(c.strings.value) << ", " << c.data.value.text.size();
   }
-  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1)}), N(ERR_MISSING_TEXT));
   EXPECT_TRUE(records().empty());
 }
 
-TEST_F(EventSourceTest, TextIsWrittenWhole) {
+// The strings reach Windows in order, each cut to the 31,839 characters it takes: the
+// event is written all the same, and the last error tells whether a string was cut.
+TEST_F(EventSourceTest, StringsAreWrittenInOrderCutToWhatWindowsTakes) {
   Value h = register_source();
   std::string long_text(5000, 'x');
   long_text += "\xe9\x80";  // e-acute and the euro sign in Windows-1252
-  for (const std::string& text : {std::string(""), std::string("hello"), long_text}) {
-    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S(text)}), L(true));
+  const std::string most(31839, 'm');
+  const std::string over = most + "overflow";
+  struct Case {
+    Value strings;
+    std::vector<std::string> written;
+    double error;
+  } cases[] = {
+      {S(""), {""}, 0},
+      {S("hello"), {"hello"}, 0},
+      {S(long_text), {long_text}, 0},
+      {Value::array({}), {}, 0},
+      {Value::array({S("a.txt"), S("b.txt"), Value::memo("denied")}),
+       {"a.txt", "b.txt", "denied"},
+       0},
+      {Value::array(std::vector<Value>(256, S(""))), std::vector<std::string>(256, ""), 0},
+      {S(most), {most}, 0},
+      {S(over), {most}, ERROR_MORE_DATA},
+      {Value::array({S("first"), S(over), S(most)}), {"first", most, most}, ERROR_MORE_DATA},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(xpp::to_literal(c.strings).substr(0, 40));
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), c.strings}), L(true));
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(c.error));
     qvsim::RecordView r = records().back();
-    ASSERT_EQ(r.strings.size(), 1u);
-    ASSERT_EQ(r.strings[0].size(), text.size());
-    if (text == long_text) {
-      EXPECT_EQ(r.strings[0][text.size() - 2], u'\u00e9');
-      EXPECT_EQ(r.strings[0][text.size() - 1], u'\u20ac');
-    }
+    ASSERT_EQ(r.strings.size(), c.written.size());
+    for (size_t i = 0; i < c.written.size(); ++i)
+      EXPECT_TRUE(r.strings[i] == windows_1252(c.written[i])) << i;
     EXPECT_EQ(r.source, "MyApp");
     EXPECT_EQ(r.computer, "QVHOST");
     EXPECT_EQ(r.time_generated, 1100043200u);
@@ -94,9 +140,16 @@ TEST_F(EventSourceTest, TextIsWrittenWhole) {
 TEST_F(EventSourceTest, TextByReferenceIsAcceptedAndLeftAlone) {
   Value h = register_source();
   Value text = S("by ref");
+  Value strings = Value::array({S("one"), S("two")});
+  Value data = S("raw");
   EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), xpp::by_ref(text)}), L(true));
   EXPECT_EQ(text, S("by ref"));
   EXPECT_EQ(records().back().strings[0], u"by ref");
+  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), xpp::by_ref(strings), N(0), xpp::by_ref(data)}),
+            L(true));
+  EXPECT_EQ(strings, Value::array({S("one"), S("two")}));
+  EXPECT_EQ(data, S("raw"));
+  EXPECT_EQ(records().back().strings, (std::vector<std::u16string>{u"one", u"two"}));
 }
 
 TEST_F(EventSourceTest, CarriesTheUsersSid) {
@@ -122,20 +175,88 @@ TEST_F(EventSourceTest, WithoutAUserOrSidTheEventHasNoSid) {
     EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
     EXPECT_TRUE(records().back().sid.empty());
   }
-  // The SID buffer cannot be had: no second lookup, the event is still written.
-  qvsim::fail_next("HeapAlloc", 0);
+  // The SID buffer cannot be had (after the strings' block and text): no second lookup, the
+  // event is still written.
+  qvsim::fail_next("HeapAlloc", 0, 1, 2);
   EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
   EXPECT_TRUE(records().back().sid.empty());
   EXPECT_EQ(records().size(), 4u);
 }
 
-TEST_F(EventSourceTest, NoTextBufferMeansNoEventAndNotEnoughMemory) {
+TEST_F(EventSourceTest, NoMemoryForStringsOrDataMeansNoEventAndNotEnoughMemory) {
   Value h = register_source();
-  // The first allocation is the SID's, the second the text's.
-  qvsim::fail_next("HeapAlloc", 0, 2);
-  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(false));
-  EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(ERROR_NOT_ENOUGH_MEMORY));
+  // The strings' block, a string's copy, the SID, then the data; for an array the block,
+  // the block each element is fetched into, then the copies.
+  for (int skip : {0, 1, 3}) {
+    qvsim::fail_next("HeapAlloc", 0, 1, skip);
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x"), N(0), S("data")}), L(false)) << skip;
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(ERROR_NOT_ENOUGH_MEMORY));
+  }
+  for (int skip : {0, 1, 2}) {
+    qvsim::fail_next("HeapAlloc", 0, 1, skip);
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), Value::array({S("x")})}), L(false)) << skip;
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(ERROR_NOT_ENOUGH_MEMORY));
+  }
   EXPECT_TRUE(records().empty());
+}
+
+// Raw data is written byte for byte, zeros and all, also in an OEM program.
+TEST_F(EventSourceTest, DataIsWrittenAsGiven) {
+  Value h = register_source();
+  const std::string bytes("\x00\x01\x81\xff\x00z", 6);
+  const std::string most(61440, '\x84');
+  for (bool oem : {false, true}) {
+    xpp::set_thread_charset(oem);
+    for (const std::string& data : {bytes, most, std::string()}) {
+      EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), Value::array({}), N(0), S(data)}), L(true));
+      EXPECT_EQ(records().back().data, std::vector<uint8_t>(data.begin(), data.end()));
+    }
+  }
+  xpp::set_thread_charset(false);
+}
+
+// Windows 10 and 11 refuse strings somewhat shorter than 31,839 characters; other refusals
+// for the size: the long strings are cut further and the event written again, a bounded
+// number of times. Refusals for anything else, or without a string that long, stand.
+TEST_F(EventSourceTest, ARefusalForTheSizeIsTriedAgainWithShorterStrings) {
+  Value h = register_source();
+  const std::string over(40000, 'o');
+  struct Case {
+    const char* what;
+    uint32_t limit;  // the longest string this Windows takes
+    uint32_t error;  // a refusal for the next `refusals` calls
+    int refusals;
+    std::vector<size_t> given;
+    Value result;
+    double last_error;
+    std::vector<size_t> written;  // empty: nothing written
+  } cases[] = {
+      {"Windows 10", 31700, 0, 0, {40000, 100}, L(true), ERROR_MORE_DATA, {31327, 100}},
+      {"Windows 10, shorter", 31700, 0, 0, {31500}, L(true), 0, {31500}},
+      {"Windows 10, at the limit", 31698, 0, 0, {31839}, L(true), ERROR_MORE_DATA, {31327}},
+      {"three refusals", 31839, RPC_X_BAD_STUB_DATA, 3, {40000}, L(true), ERROR_MORE_DATA, {30303}},
+      {"refused each time", 31839, RPC_S_INVALID_BOUND, 4, {40000}, L(false), 1734, {}},
+      {"87 with a short string", 31839, ERROR_INVALID_PARAMETER, 1, {100}, L(false), 87, {}},
+      {"not for the size", 31839, ERROR_ACCESS_DENIED, 1, {40000}, L(false), 5, {}},
+      {"refused for its size anyway", 100, 0, 0, {40000}, L(false), 1734, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qvsim::set_report_string_limit(c.limit);
+    if (c.refusals > 0) qvsim::fail_next("ReportEventA", c.error, c.refusals);
+    std::vector<Value> strings;
+    for (size_t n : c.given) strings.push_back(S(std::string(n, 's')));
+    const size_t before = records().size();
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), Value::array(strings)}), c.result);
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(c.last_error));
+    qvsim::clear_faults();
+    ASSERT_EQ(records().size(), before + (c.written.empty() ? 0 : 1));
+    if (c.written.empty()) continue;
+    std::vector<size_t> written;
+    const qvsim::RecordView last = records().back();
+    for (const std::u16string& s : last.strings) written.push_back(s.size());
+    EXPECT_EQ(written, c.written);
+  }
 }
 
 TEST_F(EventSourceTest, FailedReportLeavesItsError) {
