@@ -369,26 +369,57 @@ TEST_F(Service, OneKindOfHandle) {
   EXPECT_EQ(qvsim::log_records("Application").size(), written);
 }
 
-// Windows 7 and later refuse an event type they do not know with ERROR_CRC.
-TEST_F(Service, EventTypesWindowsKnows) {
+// Windows 7 and later refuse an event type they do not know with ERROR_CRC; Vista and later
+// a string over 31,839 characters with RPC_S_INVALID_BOUND, more than 256 strings or more
+// than 61,440 bytes of data with ERROR_INVALID_PARAMETER. What is written is kept whole.
+TEST_F(Service, EventsWindowsTakes) {
   HANDLE h = RegisterEventSourceA(nullptr, "QvApp");
   struct Row {
     WORD type;
     DWORD error;  // 0: written
+    size_t chars = 5, strings = 1, data = 0;
   };
-  const Row rows[] = {{0, 0},  {1, 0},  {2, 0},     {4, 0},     {8, 0},
-                      {16, 0}, {3, 23}, {0x20, 23}, {0x40, 23}, {0xFFFF, 23}};
+  const Row rows[] = {{0, 0},
+                      {1, 0},
+                      {2, 0},
+                      {4, 0},
+                      {8, 0},
+                      {16, 0},
+                      {3, 23},
+                      {0x20, 23},
+                      {0x40, 23},
+                      {0xFFFF, 23},
+                      {4, 0, 31839},
+                      {4, 1734, 31840},
+                      {4, 0, 1, 256},
+                      {4, 87, 1, 257},
+                      {4, 0, 0, 0, 61440},
+                      {4, 87, 0, 0, 61441},
+                      {4, 0, 0, 0, 1}};
   size_t written = 0;
   for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.type) + " " + std::to_string(row.chars) + " " +
+                 std::to_string(row.strings) + " " + std::to_string(row.data));
+    const std::string text(row.chars, 'x');
+    const std::vector<LPCSTR> strings(row.strings, text.c_str());
+    std::vector<uint8_t> data(row.data);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
     SetLastError(0);
-    BOOL ok = ReportEventA(h, row.type, 0, 1, nullptr, 0, 0, nullptr, nullptr);
-    EXPECT_EQ(ok, row.error == 0) << row.type;
+    BOOL ok = ReportEventA(h, row.type, 9, 1, nullptr, static_cast<WORD>(row.strings),
+                           static_cast<DWORD>(row.data), const_cast<LPCSTR*>(strings.data()),
+                           data.data());
+    EXPECT_EQ(ok, row.error == 0);
     if (ok) {
       ++written;
+      const qvsim::RecordView r = qvsim::log_records("Application").back();
+      EXPECT_EQ(r.category, 9);
+      EXPECT_EQ(r.strings,
+                std::vector<std::u16string>(row.strings, std::u16string(row.chars, u'x')));
+      EXPECT_EQ(r.data, data);
     } else {
-      EXPECT_EQ(GetLastError(), row.error) << row.type;
+      EXPECT_EQ(GetLastError(), row.error);
     }
-    EXPECT_EQ(qvsim::log_records("Application").size(), written) << row.type;
+    EXPECT_EQ(qvsim::log_records("Application").size(), written);
   }
 }
 
