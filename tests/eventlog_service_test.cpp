@@ -820,8 +820,20 @@ TEST_F(EvtFiles, EvtexportReadsOurBackup) {
   for (int i = 0; i < 4; ++i) {
     qvsim::RecordView e =
         event(i == 2 ? 0xC0000005u : 10u + i, {}, {1, 2, 3}, qvsim::user_sid("a"));
-    for (int s = 0; s <= i; ++s) e.strings.push_back(u"string " + std::u16string(1, u'A' + s));
-    qvsim::write_record("Application", e);
+    std::vector<Value> strings;
+    for (int s = 0; s <= i; ++s) {
+      e.strings.push_back(u"string " + std::u16string(1, u'A' + s));
+      strings.push_back(Value::str("string " + std::string(1, 'A' + s)));
+    }
+    if (i < 3) {
+      qvsim::write_record("Application", e);
+      continue;
+    }
+    // The last through the export, with its category and data.
+    Value h = run(QVREGEVENTSOURCE, {Value::str(""), Value::str("TestSource")});
+    EXPECT_EQ(run(QVREPORTEVENT, {h, Value::num(4), Value::num(13), Value::array(strings),
+                                  Value::num(3), Value::str("\1\2\3")}),
+              Value::boolean(true));
   }
   double h = open("Application");
   ASSERT_EQ(run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("x.evt"))}),
