@@ -57,26 +57,28 @@ LSTATUS set_file_value(HKEY key, const char* name, const char* path) {
                         static_cast<DWORD>(strlen(path) + 1));
 }
 
+LSTATUS set_number_value(HKEY key, const char* name, DWORD number) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                        sizeof number);
+}
+
+// Keeps the first failure of a series of writes.
+void note(LSTATUS* first, LSTATUS written) {
+  if (*first == ERROR_SUCCESS) *first = written;
+}
+
 // Writes the source's values, each one even after another failed; the first failure is
 // the outcome. A key without them renders no message.
 LSTATUS write_source_values(HKEY key, const KeyFiles& files) {
-  DWORD types = kTypesSupported;
-  LSTATUS status = RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
-                                  reinterpret_cast<const BYTE*>(&types), sizeof types);
-  LSTATUS written = set_file_value(key, "EventMessageFile", files.message);
-  if (status == ERROR_SUCCESS) status = written;
+  LSTATUS status = ERROR_SUCCESS;
+  note(&status, set_number_value(key, "TypesSupported", kTypesSupported));
+  note(&status, set_file_value(key, "EventMessageFile", files.message));
   if (files.category[0] != '\0') {
-    written = set_file_value(key, "CategoryMessageFile", files.category);
-    if (status == ERROR_SUCCESS) status = written;
-    written = RegSetValueExA(key, "CategoryCount", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&files.category_count),
-                             sizeof files.category_count);
-    if (status == ERROR_SUCCESS) status = written;
+    note(&status, set_file_value(key, "CategoryMessageFile", files.category));
+    note(&status, set_number_value(key, "CategoryCount", files.category_count));
   }
-  if (files.parameter[0] != '\0') {
-    written = set_file_value(key, "ParameterMessageFile", files.parameter);
-    if (status == ERROR_SUCCESS) status = written;
-  }
+  if (files.parameter[0] != '\0')
+    note(&status, set_file_value(key, "ParameterMessageFile", files.parameter));
   return status;
 }
 

@@ -22,21 +22,19 @@ bool array_acceptable(ContainerHandle array, ContainerHandle work, ULONG* count)
   return true;
 }
 
-// A terminated heap copy of `length` bytes of the caller's text, at most
-// kMaxEventStringChars of them, in the ANSI code page.
-bool keep_string(EventStrings* strings, const char* text, ULONG length) {
-  if (length > kMaxEventStringChars) {
-    length = kMaxEventStringChars;
+// A zero-filled heap block for the next string of `*length` characters, cut to
+// kMaxEventStringChars, with room for its terminator; null when it cannot be had.
+char* add_string(EventStrings* strings, ULONG* length) {
+  if (*length > kMaxEventStringChars) {
+    *length = kMaxEventStringChars;
     strings->cut = true;
   }
-  char* copy = static_cast<char*>(heap_alloc_zeroed(length + 1));
-  if (copy == nullptr) return false;
-  memcpy(copy, text, length);
-  text_to_windows(copy, length);
-  strings->text[strings->count] = copy;
-  strings->length[strings->count] = length;
+  char* block = static_cast<char*>(heap_alloc_zeroed(*length + 1));
+  if (block == nullptr) return nullptr;
+  strings->text[strings->count] = block;
+  strings->length[strings->count] = *length;
   ++strings->count;
-  return true;
+  return block;
 }
 
 bool fetch_array(ContainerHandle array, ContainerHandle work, ULONG count, EventStrings* strings) {
@@ -44,29 +42,22 @@ bool fetch_array(ContainerHandle array, ContainerHandle work, ULONG count, Event
   bool fetched = scratch != nullptr;
   for (ULONG i = 0; fetched && i < count; ++i) {
     ULONG length = 0;
+    char* block = nullptr;
     fetched = _conArrayGet(array, work, i + 1, 0) != NULLCONTAINER &&
               _conGetCL(work, &length, scratch, kScratchBytes - 1) == 0 &&
-              keep_string(strings, scratch, length);
+              (block = add_string(strings, &length)) != nullptr;
+    if (fetched) memcpy(block, scratch, length);
   }
   heap_free(scratch);
   return fetched;
 }
 
-// The character value of parameter `index`, fetched straight into its copy.
+// The character value of parameter `index`, fetched straight into its block.
 bool fetch_text(XppParamList pl, ULONG index, EventStrings* strings) {
   ULONG length = _parclen(pl, index);
-  if (length > kMaxEventStringChars) {
-    length = kMaxEventStringChars;
-    strings->cut = true;
-  }
-  char* copy = static_cast<char*>(heap_alloc_zeroed(length + 1));
-  if (copy == nullptr) return false;
-  _parc(copy, length + 1, pl, index);
-  text_to_windows(copy, length);
-  strings->text[0] = copy;
-  strings->length[0] = length;
-  strings->count = 1;
-  return true;
+  char* block = add_string(strings, &length);
+  if (block != nullptr) _parc(block, length + 1, pl, index);
+  return block != nullptr;
 }
 
 }  // namespace
@@ -99,6 +90,8 @@ StringsFetch fetch_event_strings(XppParamList pl, ULONG index, EventStrings** st
       *strings = nullptr;
       outcome = StringsFetch::kNoMemory;
     }
+    for (WORD i = 0; fetched && i < (*strings)->count; ++i)
+      text_to_windows(const_cast<char*>((*strings)->text[i]), (*strings)->length[i]);
   }
   if (work != NULLCONTAINER) _conRelease(work);
   if (array != NULLCONTAINER && !by_ref) _conRelease(array);
