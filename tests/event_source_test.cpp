@@ -138,8 +138,7 @@ TEST_F(EventSourceTest, WithoutAUserOrSidTheEventHasNoSid) {
     EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
     EXPECT_TRUE(records().back().sid.empty());
   }
-  // The SID buffer cannot be had (after the strings' block and text): no second lookup, the
-  // event is still written.
+  // No SID buffer (after the strings' block and text): no second lookup, the event written.
   qvsim::fail_next("HeapAlloc", 0, 1, 2);
   EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
   EXPECT_TRUE(records().back().sid.empty());
