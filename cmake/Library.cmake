@@ -21,7 +21,8 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/time/format_export.cpp
   ${PROJECT_SOURCE_DIR}/writing/event_key.cpp
   ${PROJECT_SOURCE_DIR}/writing/event_log_key.cpp
-  ${PROJECT_SOURCE_DIR}/writing/event_source.cpp)
+  ${PROJECT_SOURCE_DIR}/writing/event_source.cpp
+  ${PROJECT_SOURCE_DIR}/writing/event_strings.cpp)
 
 # The library's code once, for the shared library and for tests that reach its internals.
 # It is plain code: no exceptions, no RTTI, no guarded statics, nothing of the C++ run-time.

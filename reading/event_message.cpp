@@ -1,5 +1,6 @@
-// QVFORMATEVENTMESSAGE: an event's message as the Event Viewer shows it, from the message
-// files that the source's registry key names, with the event's strings put in.
+// QVFORMATEVENTMESSAGE: an event's message (or its category's) as the Event Viewer shows
+// it, from the message files that the source's registry key names, with the event's
+// strings put in.
 //
 // The message's text is taken with its inserts left as written, and the strings are put in
 // here: nothing is read past the strings given, and an insert's format (%1!d!) never makes
@@ -299,7 +300,8 @@ struct Call {
 };
 
 // The message of the call, or its Windows error with the result "".
-DWORD render(XppParamList pl, bool has_strings, const char* log, const char* source, Call* call) {
+DWORD render(XppParamList pl, bool has_strings, bool category, const char* log, const char* source,
+             Call* call) {
   // The prefix, the log's name, a backslash and the source's name: each name at most
   // MAX_NAME_BYTES - 1 characters, so the buffer holds them all.
   char path[kKeyPathBytes];
@@ -316,7 +318,8 @@ DWORD render(XppParamList pl, bool has_strings, const char* log, const char* sou
     return static_cast<DWORD>(opened);
   }
   DWORD error = 0;
-  call->message_files = read_file_list(call->key, "EventMessageFile", &error);
+  call->message_files =
+      read_file_list(call->key, category ? "CategoryMessageFile" : "EventMessageFile", &error);
   if (call->message_files == nullptr) return error;
   call->buffer = static_cast<char*>(qv::heap_alloc_zeroed(kMessageBytes));
   if (call->buffer == nullptr || (has_strings && !fetch_strings(pl, &call->strings)))
@@ -374,10 +377,13 @@ QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
     return;
   }
 
+  // With .T., the identifier is a category's, looked up in the category message file.
+  const bool category = qv::is_logical(_partype(pl, 5)) && _parl(pl, 5) != 0;
+
   DWORD error = 0;
   {
     Call call;
-    error = render(pl, has_strings, log, source, &call);
+    error = render(pl, has_strings, category, log, source, &call);
     if (error == ERROR_SUCCESS) {
       const Text& done = call.parameter_files != nullptr ? call.rendered : call.text;
       qv::text_to_caller(done.bytes, done.length);

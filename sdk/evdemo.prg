@@ -4,7 +4,9 @@
 //
 //  Registers an event source, writes an information event to the
 //  Application log, then reads the newest records of that log back and
-//  shows their times; then shows the newest records of the System log with
+//  shows their times; then writes an event as an application with its own
+//  message file does (three strings, a category, raw data) and renders it
+//  back; then shows the newest records of the System log with
 //  their source and their message as the Event Viewer shows it; then
 //  follows the Application log for a minute, showing each event written to
 //  it, and carries on after the last one shown when it runs again.
@@ -64,8 +66,66 @@ PROCEDURE Main
 
    QVCLOSEEVENTLOG(nLog)
 
+   CopyFailed("orders.dbf", "D:\backup", "disk full", "ORD" + Chr(0) + Chr(7))
    ShowSystemLog(5)
    FollowLog("Application", "evdemo.pos", 60)
+RETURN
+
+
+// An application with a message file of its own, compiled with Microsoft's
+// message compiler from a .mc file such as
+//     MessageId=1
+//     Language=English
+//     Backup
+//     .
+//     MessageId=2
+//     Language=English
+//     Copy
+//     .
+//     MessageId=100
+//     Language=English
+//     File %1 could not be copied to %2 (%3).
+//     .
+// and linked into a DLL (evdemomsg.dll) that holds only its resources. Its
+// source's key names the file for the events and for the two categories
+// (this takes administrator rights). Without that file quorvel.dll stands
+// in, whose messages are each the event's first string.
+PROCEDURE CopyFailed(cFile, cTarget, cReason, cRecord)
+   LOCAL cMessages, nKey, nSource, nLog, aRec, cError := ""
+
+   cMessages := "quorvel.dll"
+   IF File("evdemomsg.dll")
+      cMessages := CurDrive() + ":\" + CurDir() + "\evdemomsg.dll"
+   ENDIF
+   nKey := QVCREATEEVENTKEY("QuorvelDemoCopy", cMessages, .T., , cMessages, 2)
+   IF nKey <> 0
+      ? "QVCREATEEVENTKEY failed:", nKey, "(5: run it as administrator)"
+   ENDIF
+   nSource := QVREGEVENTSOURCE("", "QuorvelDemoCopy")
+   IF nSource == 0
+      ? "QVREGEVENTSOURCE failed:", QVEVENTGETLASTERROR(@cError), cError
+      RETURN
+   ENDIF
+   // %1 to %3 of message 100, category 2 (Copy), and the record's bytes as
+   // raw data, which the Event Viewer shows in the event's details.
+   IF .NOT. QVREPORTEVENT(nSource, EVENTLOG_ERROR_TYPE, 100, ;
+                          {cFile, cTarget, cReason}, 2, cRecord)
+      ? "QVREPORTEVENT failed:", QVEVENTGETLASTERROR(@cError), cError
+   ENDIF
+   QVDEREGEVENTSOURCE(nSource)
+
+   // Read it back, the newest record, and render it as the Event Viewer does.
+   nLog := QVOPENEVENTLOG("", "Application")
+   aRec := QVREADEVENTRECORD(nLog, EVENTLOG_SEQUENTIAL_READ + EVENTLOG_BACKWARDS_READ, 0)
+   IF ValType(aRec) == "A"
+      ? "Event", aRec[QVREC_EVENTID], "from", aRec[QVREC_SOURCE]
+      ? "   Message: ", QVFORMATEVENTMESSAGE("Application", aRec[QVREC_SOURCE], ;
+                                           aRec[QVREC_EVENTID], aRec[QVREC_STRINGS])
+      ? "   Category:", QVFORMATEVENTMESSAGE("Application", aRec[QVREC_SOURCE], ;
+                                           aRec[QVREC_CATEGORY], , .T.)
+      ? "   Data:    ", Len(aRec[QVREC_DATA]), "bytes"
+   ENDIF
+   QVCLOSEEVENTLOG(nLog)
 RETURN
 
 

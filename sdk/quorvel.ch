@@ -16,7 +16,9 @@
 // for exactly ERR_MISSING_FIRST and ERR_MISSING_SECOND), never for > 0.
 #define ERR_MISSING_FIRST          -1000   // handle 0, or no source name
 #define ERR_MISSING_SECOND         -1001   // no name or file path
-#define ERR_MISSING_TEXT           -1003   // the message text is not a string
+#define ERR_MISSING_TEXT           -1003   // event strings or raw data not given as
+                                           // strings, or beyond Windows' limits; a
+                                           // category file without its count
 #define ERR_READ_FAILED            -1100   // nothing read (end of log: error 38), or not queried
 #define ERR_NO_ARRAY               -1101   // QVREADEVENTLOG: the result array was not created
 #define ERR_KEY_FAILED             -1102   // registry key not deleted, or missing

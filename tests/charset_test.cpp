@@ -67,9 +67,14 @@ const Crossing kCrossings[] = {
      [](auto fn) {
        xpp::Value source = run(fn("QVREGEVENTSOURCE"), {S(""), S("Qv")});
        run(fn("QVREPORTEVENT"), {source, N(4), N(1), S("M\x81ller")});
-       return narrow(qvsim::log_records("Application").at(0).strings.at(0));
+       run(fn("QVREPORTEVENT"),
+           {source, N(4), N(1), xpp::Value::array({S("x"), S("\x81")}), N(0), S("\x81")});
+       const qvsim::RecordView second = qvsim::log_records("Application").at(1);
+       return narrow(qvsim::log_records("Application").at(0).strings.at(0)) + "|" +
+              narrow(second.strings.at(1)) + "|" +
+              std::string(second.data.begin(), second.data.end());
      },
-     "M\xFCller", "M\x81ller"},
+     "M\xFCller|\xFC|\x81", "M\x81ller|\x81|\x81"},
     {"RecordStrings", [](auto fn) { return read_back(fn, "QVREADEVENTLOG").items.at(7).text; },
      "Stra\xE1"
      "e",

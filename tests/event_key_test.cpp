@@ -103,6 +103,30 @@ TEST_F(EventKeyTest, CreatedKeyNamesTheMessageFileAndTheEventTypes) {
   EXPECT_EQ(qvsim::open_registry_keys(), 0);
 }
 
+// The category file with its count, and the parameter file, written over the values of a
+// key that exists; a path holding an environment variable is REG_EXPAND_SZ.
+TEST_F(EventKeyTest, KeyNamesTheFilesGiven) {
+  using Stored = std::tuple<std::string, uint32_t, std::vector<uint8_t>>;
+  const auto S = [](const std::string& text) { return xpp::Arg(xpp::Value::str(text)); };
+  ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
+  ASSERT_EQ(run(QVCREATEEVENTKEY, {S("QvApp"),
+                                   S("%ProgramFiles%\\q.dll"),
+                                   {},
+                                   {},
+                                   S("C:\\c.dll"),
+                                   xpp::Value::num(65535),
+                                   S("%P%\\p.dll")}),
+            0);
+  std::vector<Stored> values;
+  for (const auto& v : source_key("QvApp").values) values.emplace_back(v.name, v.type, v.data);
+  EXPECT_EQ(values,
+            (std::vector<Stored>{{"TypesSupported", REG_DWORD, {7, 0, 0, 0}},
+                                 {"EventMessageFile", REG_EXPAND_SZ, sz("%ProgramFiles%\\q.dll")},
+                                 {"CategoryMessageFile", REG_SZ, sz("C:\\c.dll")},
+                                 {"CategoryCount", REG_DWORD, {255, 255, 0, 0}},
+                                 {"ParameterMessageFile", REG_EXPAND_SZ, sz("%P%\\p.dll")}}));
+}
+
 TEST_F(EventKeyTest, CreatingAgainLeavesOneKeyHoldingTheSecondPath) {
   EXPECT_EQ(create("QvApp", "C:\\first.dll"), 0);
   EXPECT_EQ(create("QVAPP", "C:\\second.dll"), 0);

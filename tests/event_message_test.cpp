@@ -35,6 +35,7 @@ struct Key {
   const char* message_files;
   bool expand = false;
   const char* parameter_files = nullptr;
+  const char* category_files = nullptr;
 };
 
 struct Case {
@@ -111,6 +112,8 @@ class MessageFiles : public EventLogTest {
       set("EventMessageFile", files(key.message_files), key.expand ? REG_EXPAND_SZ : REG_SZ);
     if (key.parameter_files != nullptr)
       set("ParameterMessageFile", files(key.parameter_files), REG_SZ);
+    if (key.category_files != nullptr)
+      set("CategoryMessageFile", files(key.category_files), REG_EXPAND_SZ);
     RegCloseKey(h);
   }
 };
@@ -147,6 +150,8 @@ Case wow64(const char* name, const char* file, Value expected, double error,
               true, hidden};
 }
 const Key kAppWithParameters = {"App", "@/app.dll", false, "@/missing.dll;@/params.dll"};
+const Key kAppWithCategories = {"App", "@/app.dll", false, "@/params.dll",
+                                "%QVTEST_DIR%/other.dll"};
 
 INSTANTIATE_TEST_SUITE_P(
     Exports, EventMessage,
@@ -261,6 +266,17 @@ INSTANTIATE_TEST_SUITE_P(
              {text("App"), num(105), strings({"%%7"})},
              Value::str("Status: %%7"),
              0},
+        // Categories, from the category message file with .T.
+        Case{"Category",
+             {kAppWithCategories},
+             {text("App"), num(200), strings({"%%5"}), Value::boolean(true)},
+             Value::str("from the second file five"),
+             0},
+        Case{"NoCategoryFile",
+             {kApp},
+             {text("App"), num(105), Value::nil(), Value::boolean(true)},
+             Value::str(""),
+             2},
         // A 32-bit process on 64-bit Windows: the 64-bit system folder first, then the path as
         // the 32-bit process sees it; the first load's error.
         wow64("Wow64SystemFolderFirst", "both.dll", Value::str("64-bit x"), 0),

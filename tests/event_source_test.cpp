@@ -2,6 +2,7 @@
 #include "host/exports.h"
 #include "host/status.h"
 #include "platform/qv_windows.h"
+#include "qvsim/eventlog_control.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -54,49 +55,64 @@ TEST_F(EventSourceTest, TypeAndIdentifierKeepTheirLow16Bits) {
       {N(4), xpp::absent(), 4, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(run(QVREPORTEVENT, {h, c.type, c.id, S("text")}), L(true));
+    // The identifier's value as the category too, which keeps its low 16 bits as well.
+    EXPECT_EQ(run(QVREPORTEVENT, {h, c.type, c.id, S("text"), c.id}), L(true));
     qvsim::RecordView r = records().back();
     EXPECT_EQ(r.event_type, c.written_type) << xpp::to_literal(c.type.value);
     EXPECT_EQ(r.event_id, c.written_id) << xpp::to_literal(c.id.value);
-    EXPECT_EQ(r.category, 0);
+    EXPECT_EQ(r.category, c.written_id);
     EXPECT_TRUE(r.data.empty());
   }
 }
 
-TEST_F(EventSourceTest, TextMustBeACharacterValue) {
+// Nothing is written for more strings or data than Windows takes (the type matrix holds
+// the values of other types).
+TEST_F(EventSourceTest, StringsAndDataMustBeWhatWindowsTakes) {
   Value h = register_source();
-  for (const Value& text : {N(5), L(true), NIL(), Value::array({S("x")})}) {
-    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), text}), N(ERR_MISSING_TEXT));
-  }
-  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1)}), N(ERR_MISSING_TEXT));
+  const Value many = Value::array(std::vector<Value>(257, S("s")));
+  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), many}), N(ERR_MISSING_TEXT));
+  const Value too_much = S(std::string(61441, 'd'));
+  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x"), N(0), too_much}), N(ERR_MISSING_TEXT));
   EXPECT_TRUE(records().empty());
 }
 
-TEST_F(EventSourceTest, TextIsWrittenWhole) {
+// The strings reach Windows in order, each cut to the 31,839 characters it takes: the
+// event is written all the same, and the last error tells whether a string was cut.
+TEST_F(EventSourceTest, StringsAreWrittenInOrderCutToWhatWindowsTakes) {
   Value h = register_source();
-  std::string long_text(5000, 'x');
-  long_text += "\xe9\x80";  // e-acute and the euro sign in Windows-1252
-  for (const std::string& text : {std::string(""), std::string("hello"), long_text}) {
-    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S(text)}), L(true));
-    qvsim::RecordView r = records().back();
-    ASSERT_EQ(r.strings.size(), 1u);
-    ASSERT_EQ(r.strings[0].size(), text.size());
-    if (text == long_text) {
-      EXPECT_EQ(r.strings[0][text.size() - 2], u'\u00e9');
-      EXPECT_EQ(r.strings[0][text.size() - 1], u'\u20ac');
-    }
-    EXPECT_EQ(r.source, "MyApp");
-    EXPECT_EQ(r.computer, "QVHOST");
-    EXPECT_EQ(r.time_generated, 1100043200u);
+  const std::string most(31839, 'm');
+  const std::string over = most + "overflow";
+  struct Case {
+    Value strings;
+    std::vector<std::string> written;
+    double error;
+  } cases[] = {
+      {S(""), {""}, 0},
+      {Value::array({}), {}, 0},
+      {Value::array({S("a.txt"), S("b"), Value::memo("denied")}), {"a.txt", "b", "denied"}, 0},
+      {Value::array(std::vector<Value>(256, S(""))), std::vector<std::string>(256, ""), 0},
+      {S(most), {most}, 0},
+      {S(over), {most}, ERROR_MORE_DATA},
+      {Value::array({S("first"), S(over), S(most)}), {"first", most, most}, ERROR_MORE_DATA},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), c.strings}), L(true));
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(c.error));
+    std::vector<std::u16string> written;
+    for (const std::string& text : c.written) written.emplace_back(text.begin(), text.end());
+    EXPECT_TRUE(records().back().strings == written) << xpp::to_literal(c.strings).substr(0, 40);
   }
 }
 
 TEST_F(EventSourceTest, TextByReferenceIsAcceptedAndLeftAlone) {
   Value h = register_source();
   Value text = S("by ref");
+  Value strings = Value::array({S("one")});
   EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), xpp::by_ref(text)}), L(true));
   EXPECT_EQ(text, S("by ref"));
   EXPECT_EQ(records().back().strings[0], u"by ref");
+  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), xpp::by_ref(strings)}), L(true));
+  EXPECT_EQ(strings, Value::array({S("one")}));
 }
 
 TEST_F(EventSourceTest, CarriesTheUsersSid) {
@@ -122,20 +138,72 @@ TEST_F(EventSourceTest, WithoutAUserOrSidTheEventHasNoSid) {
     EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
     EXPECT_TRUE(records().back().sid.empty());
   }
-  // The SID buffer cannot be had: no second lookup, the event is still written.
-  qvsim::fail_next("HeapAlloc", 0);
+  // No SID buffer (after the strings' block and text): no second lookup, the event written.
+  qvsim::fail_next("HeapAlloc", 0, 1, 2);
   EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(true));
   EXPECT_TRUE(records().back().sid.empty());
   EXPECT_EQ(records().size(), 4u);
 }
 
-TEST_F(EventSourceTest, NoTextBufferMeansNoEventAndNotEnoughMemory) {
+TEST_F(EventSourceTest, NoMemoryForStringsOrDataMeansNoEventAndNotEnoughMemory) {
   Value h = register_source();
-  // The first allocation is the SID's, the second the text's.
-  qvsim::fail_next("HeapAlloc", 0, 2);
-  EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x")}), L(false));
-  EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(ERROR_NOT_ENOUGH_MEMORY));
+  // The strings' block, a string's copy, the SID, then the data; for an array the block,
+  // the block each element is fetched into, then the copies.
+  for (int skip : {0, 1, 3, 11, 12}) {
+    qvsim::fail_next("HeapAlloc", 0, 1, skip % 10);
+    Value strings = skip < 10 ? S("x") : Value::array({S("x")});
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), strings, N(0), S("data")}), L(false)) << skip;
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(ERROR_NOT_ENOUGH_MEMORY));
+  }
   EXPECT_TRUE(records().empty());
+}
+
+// Raw data is written byte for byte, zeros and all.
+TEST_F(EventSourceTest, DataIsWrittenAsGiven) {
+  Value h = register_source();
+  for (const std::string& data : {std::string("\x00\x81\xff\x00z", 5), std::string(61440, 'd')}) {
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), S("x"), N(0), S(data)}), L(true));
+    EXPECT_EQ(records().back().data, std::vector<uint8_t>(data.begin(), data.end()));
+  }
+}
+
+// Windows 10 and 11 refuse strings somewhat shorter than 31,839 characters; other refusals
+// for the size: the long strings are cut further and the event written again, a bounded
+// number of times. Refusals for anything else, or without a string that long, stand.
+TEST_F(EventSourceTest, ARefusalForTheSizeIsTriedAgainWithShorterStrings) {
+  Value h = register_source();
+  struct Case {
+    uint32_t limit;  // the longest string this Windows takes
+    uint32_t error;  // a refusal for the next `refusals` calls
+    int refusals;
+    std::vector<size_t> given, written;  // written empty: the event is not
+    double last_error;
+  } cases[] = {
+      {31700, 0, 0, {40000, 100}, {31327, 100}, ERROR_MORE_DATA},
+      {31698, 0, 0, {31839}, {31327}, ERROR_MORE_DATA},
+      {31839, RPC_X_BAD_STUB_DATA, 3, {40000}, {30303}, ERROR_MORE_DATA},
+      {31839, RPC_S_INVALID_BOUND, 4, {40000}, {}, 1734},
+      {31839, ERROR_INVALID_PARAMETER, 1, {100}, {}, 87},
+      {31839, ERROR_ACCESS_DENIED, 1, {40000}, {}, 5},
+      {100, 0, 0, {40000}, {}, 1734},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.limit) + " " + std::to_string(c.error));
+    qvsim::set_report_string_limit(c.limit);
+    if (c.refusals > 0) qvsim::fail_next("ReportEventA", c.error, c.refusals);
+    std::vector<Value> strings;
+    for (size_t n : c.given) strings.push_back(S(std::string(n, 's')));
+    const size_t before = records().size();
+    EXPECT_EQ(run(QVREPORTEVENT, {h, N(4), N(1), Value::array(strings)}), L(!c.written.empty()));
+    EXPECT_EQ(run(QVEVENTGETLASTERROR, {}), N(c.last_error));
+    qvsim::clear_faults();
+    ASSERT_EQ(records().size(), before + (c.written.empty() ? 0 : 1));
+    if (c.written.empty()) continue;
+    std::vector<size_t> written;
+    const qvsim::RecordView last = records().back();
+    for (const std::u16string& s : last.strings) written.push_back(s.size());
+    EXPECT_EQ(written, c.written);
+  }
 }
 
 TEST_F(EventSourceTest, FailedReportLeavesItsError) {

@@ -369,22 +369,48 @@ TEST_F(Service, OneKindOfHandle) {
   EXPECT_EQ(qvsim::log_records("Application").size(), written);
 }
 
-// Windows 7 and later refuse an event type they do not know with ERROR_CRC.
+// Windows 7 and later refuse an event type they do not know with ERROR_CRC; Vista and later
+// a string over 31,839 characters with RPC_S_INVALID_BOUND, more than 256 strings or more
+// than 61,440 bytes of data with ERROR_INVALID_PARAMETER. What is written is kept whole.
 TEST_F(Service, EventTypesWindowsKnows) {
   HANDLE h = RegisterEventSourceA(nullptr, "QvApp");
   struct Row {
     WORD type;
     DWORD error;  // 0: written
+    size_t chars = 5, strings = 1, data = 0;
   };
-  const Row rows[] = {{0, 0},  {1, 0},  {2, 0},     {4, 0},     {8, 0},
-                      {16, 0}, {3, 23}, {0x20, 23}, {0x40, 23}, {0xFFFF, 23}};
+  const Row rows[] = {{0, 0},
+                      {1, 0},
+                      {2, 0},
+                      {4, 0},
+                      {8, 0},
+                      {16, 0},
+                      {3, 23},
+                      {0x20, 23},
+                      {0x40, 23},
+                      {0xFFFF, 23},
+                      {4, 0, 31839},
+                      {4, 1734, 31840},
+                      {4, 0, 1, 256},
+                      {4, 87, 1, 257},
+                      {4, 0, 0, 0, 61440},
+                      {4, 87, 0, 0, 61441}};
   size_t written = 0;
   for (const Row& row : rows) {
+    const std::string text(row.chars, 'x');
+    std::vector<LPCSTR> strings(row.strings, text.c_str());
+    std::vector<uint8_t> data(row.data, 0xA5);
     SetLastError(0);
-    BOOL ok = ReportEventA(h, row.type, 0, 1, nullptr, 0, 0, nullptr, nullptr);
-    EXPECT_EQ(ok, row.error == 0) << row.type;
+    BOOL ok = ReportEventA(h, row.type, 9, 1, nullptr, static_cast<WORD>(row.strings),
+                           static_cast<DWORD>(row.data), strings.data(), data.data());
+    EXPECT_EQ(ok, row.error == 0) << row.type << " " << row.chars << " " << row.strings;
     if (ok) {
       ++written;
+      const qvsim::RecordView r = qvsim::log_records("Application").back();
+      EXPECT_EQ(r.strings,
+                std::vector<std::u16string>(row.strings, std::u16string(row.chars, 'x')));
+      EXPECT_EQ(r.category, 9);
+      EXPECT_EQ(r.data, data);
     } else {
       EXPECT_EQ(GetLastError(), row.error) << row.type;
     }
@@ -790,7 +816,17 @@ TEST_F(EvtFiles, EvtexportReadsOurBackup) {
     qvsim::RecordView e =
         event(i == 2 ? 0xC0000005u : 10u + i, {}, {1, 2, 3}, qvsim::user_sid("a"));
     for (int s = 0; s <= i; ++s) e.strings.push_back(u"string " + std::u16string(1, u'A' + s));
-    qvsim::write_record("Application", e);
+    if (i < 3) {
+      qvsim::write_record("Application", e);
+      continue;
+    }
+    // The last through the export, with its category and data.
+    std::vector<Value> strings;
+    for (const std::u16string& s : e.strings) strings.push_back(Value::str({s.begin(), s.end()}));
+    Value h = run(QVREGEVENTSOURCE, {Value::str(""), Value::str("TestSource")});
+    EXPECT_EQ(run(QVREPORTEVENT, {h, Value::num(4), Value::num(13), Value::array(strings),
+                                  Value::num(3), Value::str("\1\2\3")}),
+              Value::boolean(true));
   }
   double h = open("Application");
   ASSERT_EQ(run(QVBACKUPEVENTLOG, {Value::num(h), Value::str(path("x.evt"))}),

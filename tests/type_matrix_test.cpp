@@ -146,13 +146,18 @@ std::vector<Export> exports() {
          if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
          return k.name_length() > 0 ? is(Is::kHandle) : code(ERR_MISSING_SECOND);
        }},
-      {"QVREPORTEVENT", QVREPORTEVENT, 4,
+      {"QVREPORTEVENT", QVREPORTEVENT, 6,
        [] {
-         return std::vector<Value>{source_handle(), N(4), N(1), S("text")};
+         return std::vector<Value>{
+             source_handle(), N(4), N(1), Value::array({S("a"), S("b")}), N(3), S("")};
        },
        [=](size_t p, const Kind& k) {
          if (p == 1) return handle_rule(k, is(Is::kFalse));
+         // Strings: a character value (the array kind holds a number); data: a character
+         // value or none.
          if (p == 4) return k.character() ? is(Is::kTrue) : code(ERR_MISSING_TEXT);
+         if (p == 6 && k.present && !k.character() && !k.arg.value.is_nil())
+           return code(ERR_MISSING_TEXT);
          // Windows refuses an event type it does not know (0xFFFF here) with 23.
          if (p == 2 && (k.parnl() & 0xFFFF) == 0xFFFF) return is(Is::kFalse);
          return is(Is::kTrue);
@@ -244,12 +249,22 @@ std::vector<Export> exports() {
          if (k.too_long()) return too_long(is(Is::kFalse));
          return k.name_length() > 0 ? is(Is::kLogical) : code(ERR_MISSING_SECOND);
        }},
-      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 4,
+      {"QVCREATEEVENTKEY", QVCREATEEVENTKEY, 7,
        [] {
-         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll"), Value::boolean(false),
-                                   S("MatrixLog")};
+         return std::vector<Value>{S("MatrixApp"), S("C:\\quorvel.dll"),     Value::boolean(false),
+                                   S("MatrixLog"), S("%SystemRoot%\\c.dll"), N(3),
+                                   S("C:\\p.dll")};
        },
        [](size_t p, const Kind& k) {
+         // A category file goes with a count of 1 to 65535; the parameter file may be left out.
+         if (p == 6) {
+           const bool count =
+               k.present && k.arg.value.is_number() && k.parnl() >= 1 && k.parnl() <= 65535;
+           return code(count ? 0 : ERR_MISSING_TEXT);
+         }
+         if (p >= 5 && k.too_long()) return too_long(code(ERROR_FILENAME_EXCED_RANGE));
+         if (p == 5) return code(k.name_length() > 0 ? 0 : ERR_MISSING_TEXT);
+         if (p == 7) return code(0);
          // The third only chooses how long the key lasts; no name in the fourth is
          // Application, a long one no log's.
          if (p == 3) return code(0);
@@ -274,9 +289,10 @@ std::vector<Export> exports() {
          if (k.too_long()) return too_long(code(ERR_KEY_FAILED));
          return k.name_length() > 0 ? code(ERR_KEY_FAILED) : code(ERR_MISSING_FIRST);
        }},
-      {"QVFORMATEVENTMESSAGE", QVFORMATEVENTMESSAGE, 4,
+      {"QVFORMATEVENTMESSAGE", QVFORMATEVENTMESSAGE, 5,
        [] {
-         return std::vector<Value>{S("Application"), S("MatrixApp"), N(1), Value::array({S("x")})};
+         return std::vector<Value>{S("Application"), S("MatrixApp"), N(1), Value::array({S("x")}),
+                                   Value::boolean(true)};
        },
        [](size_t p, const Kind& k) {
          // No key names a message file: every call that is not refused gives "".

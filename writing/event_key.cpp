@@ -1,8 +1,8 @@
 // The event source's registry key, under the Application log or a log of the caller's
-// choosing: created with the message file and the event types the source writes, tested
-// for and deleted. The registry's own code is the outcome; nothing is left as the thread's
-// last error, except ERROR_FILENAME_EXCED_RANGE for a name too long to be passed on at all
-// and ERROR_INVALID_NAME for a log name refused.
+// choosing: created with the message file, the event types the source writes and, when
+// given, its category and parameter message files, tested for and deleted. The registry's own code
+// is the outcome; nothing is left as the thread's last error, except ERROR_FILENAME_EXCED_RANGE for
+// a name too long to be passed on at all and ERROR_INVALID_NAME for a log name refused.
 #include "host/exports.h"
 #include "host/frame.h"
 #include "writing/event_log_key.h"
@@ -39,11 +39,54 @@ bool log_or_refuse(XppParamList pl, ULONG index, qv::LogUse use, char (&log)[MAX
   return false;
 }
 
-// Creates or opens the source's key under the log and writes its two values. A key that
+// The files a source's key names: its messages, and, when given, its categories (with
+// their count) and its parameter messages. Each path holds at most MAX_NAME_BYTES - 1
+// characters; an empty one is not given.
+struct KeyFiles {
+  char message[MAX_NAME_BYTES];
+  char category[MAX_NAME_BYTES];
+  char parameter[MAX_NAME_BYTES];
+  DWORD category_count;
+};
+
+// A path naming a file: REG_EXPAND_SZ when it holds an environment variable (%SystemRoot%),
+// which the Event Viewer expands only in a value of that type, else REG_SZ.
+LSTATUS set_file_value(HKEY key, const char* name, const char* path) {
+  const DWORD type = strchr(path, '%') != nullptr ? REG_EXPAND_SZ : REG_SZ;
+  return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(path),
+                        static_cast<DWORD>(strlen(path) + 1));
+}
+
+LSTATUS set_number_value(HKEY key, const char* name, DWORD number) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                        sizeof number);
+}
+
+// Keeps the first failure of a series of writes.
+void note(LSTATUS* first, LSTATUS written) {
+  if (*first == ERROR_SUCCESS) *first = written;
+}
+
+// Writes the source's values, each one even after another failed; the first failure is
+// the outcome. A key without them renders no message.
+LSTATUS write_source_values(HKEY key, const KeyFiles& files) {
+  LSTATUS status = ERROR_SUCCESS;
+  note(&status, set_number_value(key, "TypesSupported", kTypesSupported));
+  note(&status, set_file_value(key, "EventMessageFile", files.message));
+  if (files.category[0] != '\0') {
+    note(&status, set_file_value(key, "CategoryMessageFile", files.category));
+    note(&status, set_number_value(key, "CategoryCount", files.category_count));
+  }
+  if (files.parameter[0] != '\0')
+    note(&status, set_file_value(key, "ParameterMessageFile", files.parameter));
+  return status;
+}
+
+// Creates or opens the source's key under the log and writes its values. A key that
 // exists keeps its kind; a key or log key this call made is not left behind when the call
 // fails. Returns the registry's code.
 LSTATUS make_source_key(HKEY logs, const char* log, const char* source, DWORD options,
-                        const char* message_file, ULONG message_file_chars) {
+                        const KeyFiles& files) {
   if (LSTATUS taken = qv::check_name_free(logs, log, source)) return taken;
   HKEY log_key = nullptr;
   bool log_created = false;
@@ -56,15 +99,7 @@ LSTATUS make_source_key(HKEY logs, const char* log, const char* source, DWORD op
   LSTATUS written = RegCreateKeyExA(log_key, source, 0, no_class, options, KEY_ALL_ACCESS, nullptr,
                                     &key, &disposition);
   if (written == ERROR_SUCCESS) {
-    // Both values are written; a key without them renders no message, so the first failed
-    // write is the outcome.
-    DWORD types = kTypesSupported;
-    written = RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&types), sizeof types);
-    LSTATUS file_written =
-        RegSetValueExA(key, "EventMessageFile", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(message_file), message_file_chars + 1);
-    if (written == ERROR_SUCCESS) written = file_written;
+    written = write_source_values(key, files);
     RegCloseKey(key);
     if (written != ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY)
       RegDeleteKeyA(log_key, source);
@@ -76,13 +111,41 @@ LSTATUS make_source_key(HKEY logs, const char* log, const char* source, DWORD op
   return written;
 }
 
+// The category file and count (parameters 5 and 6) and the parameter file (7). Both of
+// the first two or neither: a count without a file or a file without a count, or a count
+// outside 1 to 65535 (the categories a 16-bit number names), refuses the call with
+// ERR_MISSING_TEXT; a path too long with ERROR_FILENAME_EXCED_RANGE. False when refused,
+// with the result set.
+bool optional_files_or_refuse(XppParamList pl, KeyFiles* files) {
+  const ULONG category_chars = qv::fetch_name(pl, 5, files->category);
+  if (category_chars == qv::kNameTooLong) {
+    _retnl(pl, ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  const ULONG count_type = _partype(pl, 6);
+  const bool count_given = qv::has_value(count_type);
+  const LONG count = _parnl(pl, 6);
+  if (count_given != (category_chars > 0) ||
+      (count_given &&
+       (!qv::has_base_type(count_type, XPP_NUMERIC) || count < 1 || count > 0xFFFF))) {
+    _retnl(pl, ERR_MISSING_TEXT);
+    return false;
+  }
+  files->category_count = static_cast<DWORD>(count);
+  if (qv::fetch_name(pl, 7, files->parameter) == qv::kNameTooLong) {
+    _retnl(pl, ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   char source[MAX_NAME_BYTES];
   if (!source_or_refuse(pl, source, ERROR_FILENAME_EXCED_RANGE)) return;
-  char message_file[MAX_NAME_BYTES];
-  ULONG message_file_chars = qv::fetch_name(pl, 2, message_file);
+  KeyFiles files;
+  ULONG message_file_chars = qv::fetch_name(pl, 2, files.message);
   if (message_file_chars == 0 || message_file_chars == qv::kNameTooLong) {
     _retnl(pl, message_file_chars == 0 ? ERR_MISSING_SECOND : ERROR_FILENAME_EXCED_RANGE);
     return;
@@ -94,6 +157,7 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   DWORD options = permanent ? REG_OPTION_NON_VOLATILE : REG_OPTION_VOLATILE;
   char log[MAX_NAME_BYTES];
   if (!log_or_refuse(pl, 4, qv::LogUse::kChange, log, ERROR_INVALID_NAME)) return;
+  if (!optional_files_or_refuse(pl, &files)) return;
   // The EventLog key, to list the logs and make the new one below; reading it takes no
   // rights.
   char no_class[1] = "";
@@ -101,7 +165,7 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENT_LOG_KEY, 0, no_class,
                                    REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &logs, nullptr);
   if (status == ERROR_SUCCESS) {
-    status = make_source_key(logs, log, source, options, message_file, message_file_chars);
+    status = make_source_key(logs, log, source, options, files);
     RegCloseKey(logs);
   }
   _retnl(pl, status);

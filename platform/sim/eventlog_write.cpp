@@ -3,10 +3,23 @@
 
 #include "codepage.h"
 #include "eventlog_store.h"
+#include "qvsim/eventlog_control.h"
 
 using namespace qvsim::detail;
 
 namespace {
+
+// What Windows Vista and later take in one event: strings of at most 31,839 characters
+// (RPC_S_INVALID_BOUND beyond), at most 256 of them and 61,440 bytes of raw data
+// (ERROR_INVALID_PARAMETER beyond).
+constexpr size_t kMaxStringChars = 31839;
+constexpr WORD kMaxStrings = 256;
+constexpr DWORD kMaxDataBytes = 61440;
+
+// The longest string this Windows takes; lower on the Windows releases that refuse
+// somewhat shorter strings already.
+size_t string_limit = kMaxStringChars;
+[[maybe_unused]] const bool registered = on_reset([] { string_limit = kMaxStringChars; });
 
 // The length of a SID from its sub-authority count; 0 for something that is not one.
 size_t sid_length(PSID sid) {
@@ -67,6 +80,13 @@ extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory
   Log* log = find_log(source->log);
   if (log == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   if (!known_type(wType)) return fail(ERROR_CRC, FALSE);
+  if (wNumStrings > kMaxStrings || dwDataSize > kMaxDataBytes)
+    return fail(ERROR_INVALID_PARAMETER, FALSE);
+  std::vector<std::u16string> strings;
+  for (WORD i = 0; i < wNumStrings; ++i) {
+    strings.push_back(ansi_to_utf16(lpStrings[i]));
+    if (strings.back().size() > string_limit) return fail(RPC_S_INVALID_BOUND, FALSE);
+  }
 
   Record record;
   record.time_generated = record.time_written = qvsim::now();
@@ -77,9 +97,14 @@ extern "C" BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory
   record.computer = settings().computer;
   const uint8_t* sid = static_cast<const uint8_t*>(lpUserSid);
   if (sid != nullptr) record.sid.assign(sid, sid + sid_size);
-  for (WORD i = 0; i < wNumStrings; ++i) record.strings.push_back(ansi_to_utf16(lpStrings[i]));
+  record.strings = std::move(strings);
   const uint8_t* data = static_cast<const uint8_t*>(lpRawData);
   if (dwDataSize > 0) record.data.assign(data, data + dwDataSize);
   append_record(*log, std::move(record));
   return TRUE;
+}
+
+void qvsim::set_report_string_limit(uint32_t chars) {
+  std::lock_guard<std::recursive_mutex> guard(lock());
+  string_limit = chars < kMaxStringChars ? chars : kMaxStringChars;
 }

@@ -37,6 +37,7 @@ inline constexpr SystemMessage kSystemMessages[] = {
     {1502, "The event log file is full."},
     {1503, "The event log file has changed between read operations."},
     {1722, "The RPC server is unavailable."},
+    {1734, "The array bounds are invalid."},
 };
 
 }  // namespace qvsim

@@ -64,6 +64,7 @@ constexpr WineText kWineDifferences[] = {
     {1502, "Event log file full."},
     {1503, "Event log file changed."},
     {1722, "RPC server unavailable."},
+    {1734, "Invalid array bounds."},
 };
 
 // The export directory of a loaded module: name -> ordinal, and the ordinals that have code.

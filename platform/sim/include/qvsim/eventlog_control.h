@@ -29,6 +29,12 @@ QVSIM_API uint32_t write_record(const std::string& log, RecordView record);
 QVSIM_API uint32_t evt_record_size(const RecordView& record);
 QVSIM_API uint32_t ansi_record_size(const RecordView& record);
 
+// The longest insertion string ReportEventA takes, in characters: 31,839 as on Windows
+// Vista and later (the default, and the most), or less, as Windows 10 and 11 refuse
+// strings from about 31,700 characters on, depending on the event. A longer string fails
+// with RPC_S_INVALID_BOUND.
+QVSIM_API void set_report_string_limit(uint32_t chars);
+
 // ReadEventLogA calls since the last reset, and the buffer size the last one was given.
 QVSIM_API uint32_t read_calls();
 QVSIM_API uint32_t last_read_buffer_size();
