@@ -189,6 +189,9 @@ INSTANTIATE_TEST_SUITE_P(
                   kChannel,
                   {112},
                   259},
+        // A classic backup: error (level 2) and failure audit (keyword 0x10000000000000).
+        QueryCase{"EvtBackup", QV_TESTDATA_DIR "/TestLog.evt",
+                  "*[System[Level=2 or band(Keywords,4503599627370496)]]", kReverse, {4, 2}, 259},
         QueryCase{"UnknownChannel", "NoSuchLog", "*", kChannel, {}, ERROR_EVT_CHANNEL_NOT_FOUND},
         QueryCase{
             "MissingFile", QV_TESTDATA_DIR "/none.evtx", "*", kFile, {}, ERROR_FILE_NOT_FOUND},
