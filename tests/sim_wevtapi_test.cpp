@@ -128,6 +128,9 @@ TEST_P(SimWevtapiQuery, GivesTheSelectedEventsOrWindowsError) {
 constexpr DWORD kFile = EvtQueryFilePath;
 constexpr DWORD kChannel = EvtQueryChannelPath;
 constexpr DWORD kReverse = EvtQueryFilePath | EvtQueryReverseDirection;
+const char* const kTolerated =
+    "<QueryList><Query Id='0'><Select Path='NoSuchLog'>*</Select>"
+    "<Select Path='file://%F'>*[System[EventRecordID=113]]</Select></Query></QueryList>";
 const char* const kStructured =
     "<QueryList><Query Id='0'><Select Path='file://%F'>*[System[EventID=4732]]</Select>"
     "<Suppress Path='file://%F'>*[EventData[Data[@Name='TargetUserName']='users']]</Suppress>"
@@ -183,6 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {112, 113},
                   259},
         QueryCase{"Structured", "ignored", kStructured, kFile, {111, 116}, 259},
+        QueryCase{"Tolerated", "", kTolerated, kFile | EvtQueryTolerateQueryErrors, {113}, 259},
+        QueryCase{"NotTolerated", "", kTolerated, kFile, {}, ERROR_EVT_CHANNEL_NOT_FOUND},
         QueryCase{"ServedChannel",
                   "microsoft-windows-test/operational",
                   "*[System[EventID=4720]]",
@@ -190,8 +195,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {112},
                   259},
         // A classic backup: error (level 2) and failure audit (keyword 0x10000000000000).
-        QueryCase{"EvtBackup", QV_TESTDATA_DIR "/TestLog.evt",
-                  "*[System[Level=2 or band(Keywords,4503599627370496)]]", kReverse, {4, 2}, 259},
+        QueryCase{"EvtBackup",
+                  QV_TESTDATA_DIR "/TestLog.evt",
+                  "*[System[Level=2 or band(Keywords,4503599627370496)]]",
+                  kReverse,
+                  {4, 2},
+                  259},
         QueryCase{"UnknownChannel", "NoSuchLog", "*", kChannel, {}, ERROR_EVT_CHANNEL_NOT_FOUND},
         QueryCase{
             "MissingFile", QV_TESTDATA_DIR "/none.evtx", "*", kFile, {}, ERROR_FILE_NOT_FOUND},
@@ -341,6 +350,9 @@ TEST_F(SimWevtapiTest, ListsEveryChannelAndReachesOnlyThisComputer) {
   EXPECT_TRUE(EvtClose(session));
   EXPECT_FALSE(EvtClose(session));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  qvsim::set_admin(false);
+  EXPECT_EQ(EvtQuery(nullptr, u"Security", u"*", EvtQueryChannelPath), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   login.Server = const_cast<LPWSTR>(u"FARAWAY");
   EXPECT_EQ(EvtOpenSession(EvtRpcLogin, &login, 0, 0), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE));

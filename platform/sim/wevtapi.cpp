@@ -68,9 +68,10 @@ DWORD source_for(EvtQueryObject* query, std::map<std::string, size_t>* by_path,
 
 // A structured query: <QueryList><Query Path=...><Select Path=...>XPATH</Select>
 // <Suppress Path=...>XPATH</Suppress></Query></QueryList>. The queries' suppressors apply to
-// their own selectors.
+// their own selectors. A Path attribute names a channel, or a file as file://PATH; where none
+// is given, the query's path is the one EvtQuery was given, a file when its flags say so.
 DWORD structured_query(const std::string& text, const std::string& default_path, bool file,
-                       EvtQueryObject* query) {
+                       bool tolerate, EvtQueryObject* query) {
   pugi::xml_document doc;
   if (!doc.load_string(text.c_str())) return ERROR_EVT_INVALID_QUERY;
   pugi::xml_node list = doc.document_element();
@@ -80,6 +81,7 @@ DWORD structured_query(const std::string& text, const std::string& default_path,
   for (pugi::xml_node element : list.children()) {
     if (element.type() != pugi::node_element) continue;
     if (std::string(element.name()) != "Query") return ERROR_EVT_INVALID_QUERY;
+    const bool own_path = element.attribute("Path");
     const std::string query_path = element.attribute("Path").as_string(default_path.c_str());
     std::map<QuerySource*, QueryGroup> groups;
     for (pugi::xml_node part : element.children()) {
@@ -89,8 +91,13 @@ DWORD structured_query(const std::string& text, const std::string& default_path,
       const EventFilter* filter = add_filter(query, part.text().get());
       const std::string path = part.attribute("Path").as_string(query_path.c_str());
       if (filter == nullptr || path.empty()) return ERROR_EVT_INVALID_QUERY;
+      const bool path_is_file = file && !part.attribute("Path") && !own_path;
       QuerySource* source = nullptr;
-      if (DWORD error = source_for(query, &by_path, path, file, &source)) return error;
+      if (DWORD error = source_for(query, &by_path, path, path_is_file, &source)) {
+        // EvtQueryTolerateQueryErrors: a path that cannot be read is left out.
+        if (tolerate && error != ERROR_NOT_ENOUGH_MEMORY) continue;
+        return error;
+      }
       if (kind == "Select")
         groups[source].select.push_back(filter);
       else
@@ -209,7 +216,8 @@ extern "C" EVT_HANDLE WINAPI EvtQuery(EVT_HANDLE Session, LPCWSTR Path, LPCWSTR 
     EvtQueryObject query;
     query.reverse = (Flags & EvtQueryReverseDirection) != 0;
     if (!text.empty() && text[0] == '<') {
-      if (DWORD error = structured_query(text, path, file, &query))
+      if (DWORD error = structured_query(text, path, file,
+                                         (Flags & EvtQueryTolerateQueryErrors) != 0, &query))
         return fail(error, EVT_HANDLE{});
     } else {
       const EventFilter* filter = add_filter(&query, text);
