@@ -4,7 +4,6 @@
 #include <new>
 
 #include "event_xml.h"
-#include "qvsim/wevtapi_control.h"
 #include "sim_state.h"
 #include "wevtapi_handles.h"
 
@@ -21,14 +20,6 @@ std::map<uintptr_t, EvtObject>& objects() {
 }
 
 [[maybe_unused]] const bool registered = on_reset([] { objects().clear(); });
-
-std::u16string wide(LPCWSTR text) {
-  std::u16string out;
-  if (text != nullptr) {
-    for (const WCHAR* p = text; *p != 0; ++p) out.push_back(*p);
-  }
-  return out;
-}
 
 std::string trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
@@ -152,8 +143,7 @@ DWORD next_event(EvtQueryObject* query, std::shared_ptr<pugi::xml_document>* eve
 }
 
 // Server names that are this computer.
-bool is_this_computer(const std::u16string& server) {
-  const std::string name = utf16_to_utf8(server);
+bool is_this_computer(const std::string& name) {
   return name.empty() || names_equal(name, "localhost") || name == "." || name == "127.0.0.1" ||
          is_local_server(name.c_str());
 }
@@ -191,7 +181,8 @@ extern "C" EVT_HANDLE WINAPI EvtOpenSession(EVT_LOGIN_CLASS LoginClass, PVOID Lo
   if (LoginClass != EvtRpcLogin || Login == nullptr || Flags != 0)
     return fail(ERROR_INVALID_PARAMETER, EVT_HANDLE{});
   const auto* login = static_cast<const EVT_RPC_LOGIN*>(Login);
-  if (!is_this_computer(wide(login->Server))) return fail(RPC_S_SERVER_UNAVAILABLE, EVT_HANDLE{});
+  if (!is_this_computer(utf8_of(login->Server)))
+    return fail(RPC_S_SERVER_UNAVAILABLE, EVT_HANDLE{});
   try {
     return add_evt_object(EvtSession{});
   } catch (const std::bad_alloc&) {
@@ -211,8 +202,8 @@ extern "C" EVT_HANDLE WINAPI EvtQuery(EVT_HANDLE Session, LPCWSTR Path, LPCWSTR 
     return fail(ERROR_INVALID_PARAMETER, EVT_HANDLE{});
   const bool file = (Flags & EvtQueryFilePath) != 0;
   try {
-    const std::string path = utf16_to_utf8(wide(Path));
-    const std::string text = trimmed(Query == nullptr ? "*" : utf16_to_utf8(wide(Query)));
+    const std::string path = utf8_of(Path);
+    const std::string text = trimmed(Query == nullptr ? "*" : utf8_of(Query));
     EvtQueryObject query;
     query.reverse = (Flags & EvtQueryReverseDirection) != 0;
     if (!text.empty() && text[0] == '<') {
