@@ -157,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {116},
                   259},
         QueryCase{"AnyData", "%F", "*[EventData[Data='IEUser']]", kFile, {112}, 259},
+        QueryCase{"Text", "%F", "*[EventData/Data[text()='Users']]", kFile, {113}, 259},
         QueryCase{"Band",
                   "%F",
                   "*[System[band(Keywords,9007199254740992)]]",

@@ -404,7 +404,7 @@ class Parser {
   std::unique_ptr<FilterNode> path_or_call() {
     const size_t start = at_;
     const std::string word = name();
-    if (!word.empty() && peek("(")) {
+    if (!word.empty() && word != "text" && peek("(")) {
       at_ = start;
       return call();
     }
