@@ -226,6 +226,22 @@ INSTANTIATE_TEST_SUITE_P(
                   ERROR_EVENTLOG_FILE_CORRUPT}),
     [](const ::testing::TestParamInfo<QueryCase>& row) { return std::string(row.param.name); });
 
+TEST_F(SimWevtapiTest, SeeksInTheResultSet) {
+  EVT_HANDLE query = EvtQuery(nullptr, wide(kSecurityFile).c_str(), u"*", EvtQueryFilePath);
+  DWORD error = 0;
+  ASSERT_TRUE(EvtSeek(query, 2, nullptr, 0, EvtSeekRelativeToFirst));
+  EXPECT_EQ(record_ids(query, &error), (std::vector<unsigned>{113, 116}));
+  ASSERT_TRUE(EvtSeek(query, -2, nullptr, 0, EvtSeekRelativeToCurrent));
+  EXPECT_EQ(record_ids(query, &error), (std::vector<unsigned>{113, 116}));
+  ASSERT_TRUE(EvtSeek(query, 0, nullptr, 0, EvtSeekRelativeToLast));
+  EXPECT_FALSE(EvtSeek(query, 1, nullptr, 0, EvtSeekRelativeToCurrent | EvtSeekStrict));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
+  EXPECT_EQ(record_ids(query, &error), (std::vector<unsigned>{116}));
+  ASSERT_TRUE(EvtSeek(query, -9, nullptr, 0, EvtSeekRelativeToCurrent));  // stops at the first
+  EXPECT_EQ(record_ids(query, &error).size(), 4u);
+  EvtClose(query);
+}
+
 // Record 112 of the file, field by field as evtxexport and evtx_dump.py print it, where they
 // agree; where they differ, as Windows renders: hexadecimal numbers unpadded, no empty
 // Qualifiers, UserID or activity attributes, the time with its 100-ns digits.

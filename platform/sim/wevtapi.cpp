@@ -1,5 +1,6 @@
 // The simulated wevtapi.dll: sessions, queries over channels and log files, their events,
 // the channel enumeration and the handles of all of them.
+#include <algorithm>
 #include <map>
 #include <new>
 
@@ -122,24 +123,39 @@ uint64_t now_ms() { return kUnixEpochMs + uint64_t{qvsim::now()} * 1000; }
 // The query's next event, or the error that ends the reading (259 at the end).
 DWORD next_event(EvtQueryObject* query, std::shared_ptr<pugi::xml_document>* event) {
   const uint64_t clock = now_ms();
-  while (query->source < query->sources.size()) {
-    const size_t which = query->reverse ? query->sources.size() - 1 - query->source : query->source;
+  while (query->cursor.source < query->sources.size()) {
+    const size_t which =
+        query->reverse ? query->sources.size() - 1 - query->cursor.source : query->cursor.source;
     QuerySource& source = query->sources[which];
     const size_t count = source.events->size();
-    if (query->index >= count) {
-      ++query->source;
-      query->index = 0;
+    if (query->cursor.index >= count) {
+      ++query->cursor.source;
+      query->cursor.index = 0;
       continue;
     }
-    const size_t at = query->reverse ? count - 1 - query->index : query->index;
-    ++query->index;
+    const size_t at = query->reverse ? count - 1 - query->cursor.index : query->cursor.index;
+    ++query->cursor.index;
     auto doc = std::make_shared<pugi::xml_document>();
     if (DWORD error = source.events->load(at, doc.get())) return error;
     if (!selected(source, *doc, clock)) continue;
     *event = std::move(doc);
+    ++query->position;
     return ERROR_SUCCESS;
   }
   return ERROR_NO_MORE_ITEMS;
+}
+
+// Where each event of the result set lies: the source and index to read on from to get it.
+DWORD result_places(EvtQueryObject* query, std::vector<EvtQueryObject::Cursor>* places) {
+  query->cursor = {};
+  for (;;) {
+    const EvtQueryObject::Cursor place = query->cursor;
+    std::shared_ptr<pugi::xml_document> doc;
+    const DWORD error = next_event(query, &doc);
+    if (error == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) return error;
+    places->push_back(place);
+  }
 }
 
 // Server names that are this computer.
@@ -252,8 +268,43 @@ extern "C" BOOL WINAPI EvtNext(EVT_HANDLE ResultSet, DWORD EventArraySize, EVT_H
   return TRUE;
 }
 
-extern "C" BOOL WINAPI EvtSeek(EVT_HANDLE, LONGLONG, EVT_HANDLE, DWORD, DWORD) {
-  return fail(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+// Moves the query to an event of its result set, counted from the first, the last or the
+// next one; beyond either end it stops there, or fails with EvtSeekStrict (1168). Bookmarks
+// are not simulated.
+extern "C" BOOL WINAPI EvtSeek(EVT_HANDLE ResultSet, LONGLONG Position, EVT_HANDLE, DWORD,
+                               DWORD Flags) {
+  QVSIM_SERVICE(FALSE);
+  EvtQueryObject* query = find_evt_object<EvtQueryObject>(ResultSet);
+  if (query == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+  const DWORD origin = Flags & EvtSeekOriginMask;
+  if ((Flags & ~(EvtSeekOriginMask | EvtSeekStrict)) != 0 || origin < EvtSeekRelativeToFirst ||
+      origin > EvtSeekRelativeToBookmark)
+    return fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (origin == EvtSeekRelativeToBookmark) return fail(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+  const size_t from = query->position;
+  const EvtQueryObject::Cursor cursor = query->cursor;
+  try {
+    std::vector<EvtQueryObject::Cursor> places;
+    if (DWORD error = result_places(query, &places)) {
+      query->cursor = cursor;
+      query->position = from;
+      return fail(error, FALSE);
+    }
+    const auto total = static_cast<LONGLONG>(places.size());
+    LONGLONG target = Position;
+    if (origin == EvtSeekRelativeToLast) target += total - 1;
+    if (origin == EvtSeekRelativeToCurrent) target += static_cast<LONGLONG>(from);
+    const bool outside = target < 0 || target >= total;
+    if (outside && (Flags & EvtSeekStrict) != 0) target = static_cast<LONGLONG>(from);
+    target = std::clamp<LONGLONG>(target, 0, total);
+    query->position = static_cast<size_t>(target);
+    query->cursor = target < total ? places[static_cast<size_t>(target)]
+                                   : EvtQueryObject::Cursor{query->sources.size(), 0};
+    if (outside && (Flags & EvtSeekStrict) != 0) return fail(ERROR_NOT_FOUND, FALSE);
+  } catch (const std::bad_alloc&) {
+    return fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
+  }
+  return TRUE;
 }
 
 extern "C" BOOL WINAPI EvtClose(EVT_HANDLE Object) {

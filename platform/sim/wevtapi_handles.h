@@ -36,8 +36,13 @@ struct EvtQueryObject {
   std::vector<std::unique_ptr<EventFilter>> filters;  // owned here, used by the sources
   std::vector<QuerySource> sources;                   // in the order they are read
   bool reverse = false;
-  size_t source = 0;  // where the next event is looked for
-  size_t index = 0;   // in that source, counted from its end when reading in reverse
+  // Where the next event is looked for: a source, and an index in it counted from its end
+  // when reading in reverse.
+  struct Cursor {
+    size_t source = 0;
+    size_t index = 0;
+  } cursor;
+  size_t position = 0;  // of the next event in the result set
 };
 
 struct EvtEvent {
