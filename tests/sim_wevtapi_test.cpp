@@ -302,6 +302,9 @@ TEST_F(SimWevtapiTest, RendersAClassicRecordInItsChannel) {
   record.data = {0x01, 0xAB};
   record.sid = qvsim::user_sid("xbuser");
   qvsim::write_record("Application", record);
+  record.event_id = 7;
+  record.strings.clear();
+  qvsim::write_record("Application", record);
   record.event_type = EVENTLOG_AUDIT_FAILURE;
   record.event_id = 0xC0000007;
   record.sid.clear();
@@ -326,15 +329,25 @@ TEST_F(SimWevtapiTest, RendersAClassicRecordInItsChannel) {
   EXPECT_EQ(values(event)[EvtSystemOpcode].Type, static_cast<DWORD>(EvtVarTypeNull));
 
   DWORD used = 0;
+  EVT_HANDLE publisher = EvtOpenPublisherMetadata(nullptr, u"App", nullptr, 0, 0);
   EXPECT_FALSE(
-      EvtFormatMessage(nullptr, event, 0, 0, nullptr, EvtFormatMessageEvent, 0, nullptr, &used));
+      EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageEvent, 0, nullptr, &used));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   std::vector<char16_t> message(used);
-  EVT_HANDLE publisher = EvtOpenPublisherMetadata(nullptr, u"App", nullptr, 0, 0);
   ASSERT_TRUE(EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageEvent, used,
                                message.data(), &used));
   EXPECT_EQ(narrow(message.data()), "disk <C:> & more\r\n");
   EXPECT_EQ(EvtOpenPublisherMetadata(nullptr, u"NoSuchProvider", nullptr, 0, 0), nullptr);
+  // Without the provider's metadata only a forwarded event has its message.
+  EXPECT_FALSE(
+      EvtFormatMessage(nullptr, event, 0, 0, nullptr, EvtFormatMessageEvent, 0, nullptr, &used));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_EVT_MESSAGE_NOT_FOUND));
+  // Message 7 of the file is "%1" and a line break; the event has no string for it.
+  event = first("Application", kChannel, "*[System[EventID=7]]");
+  EXPECT_FALSE(EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageEvent, 8,
+                                message.data(), &used));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_EVT_UNRESOLVED_VALUE_INSERT));
+  EXPECT_EQ(narrow(message.data()), "%1\r\n");
 
   event = first("Security", kChannel);
   const std::string audit = xml(event);
@@ -345,8 +358,8 @@ TEST_F(SimWevtapiTest, RendersAClassicRecordInItsChannel) {
   EXPECT_NE(audit.find("<Security/>"), std::string::npos);
   EXPECT_EQ(std::u16string(values(event)[EvtSystemComputer].StringVal), u"H\u00D6ST");
   EXPECT_FALSE(
-      EvtFormatMessage(nullptr, event, 0, 0, nullptr, EvtFormatMessageEvent, 0, nullptr, &used));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_EVT_MESSAGE_NOT_FOUND));
+      EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageEvent, 0, nullptr, &used));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_EVT_MESSAGE_NOT_FOUND));  // 0xC0000007
 }
 
 TEST_F(SimWevtapiTest, ListsEveryChannelAndReachesOnlyThisComputer) {

@@ -241,9 +241,10 @@ bool file_message(const std::vector<std::string>& files, DWORD id, std::string* 
 }
 
 // The message with the event's strings put in for %1 to %99; %n, %r, %t, %%, %. and %! as
-// FormatMessage writes them; insert formats (%1!s!) dropped.
+// FormatMessage writes them; insert formats (%1!s!) dropped. An insert the event has no
+// string for stays as written, and *unresolved says so.
 std::u16string insert_strings(const std::u16string& message,
-                              const std::vector<std::u16string>& strings) {
+                              const std::vector<std::u16string>& strings, bool* unresolved) {
   std::u16string out;
   auto digit = [&message](size_t at) {
     return at < message.size() && message[at] >= u'0' && message[at] <= u'9';
@@ -262,6 +263,7 @@ std::u16string insert_strings(const std::u16string& message,
         const size_t close = message.find(u'!', i + 2);
         if (close != std::u16string::npos) i = close;
       }
+      if (n > strings.size()) *unresolved = true;
       out += n <= strings.size() ? strings[n - 1] : u'%' + utf8_to_utf16(std::to_string(n));
     } else if (next == u'n') {
       out += u"\r\n";
@@ -278,23 +280,28 @@ std::u16string insert_strings(const std::u16string& message,
   return out;
 }
 
-// The classic event's message: the provider is the source, the channel its log.
+// The event's message from the metadata of its provider, a classic source: its message
+// files give the text, the event's data the inserts (15029 with the text when an insert
+// stays unresolved). Without metadata, what a forwarded event carries in its RenderingInfo.
 DWORD event_message(const pugi::xml_document& doc, const EvtPublisher* publisher,
                     std::u16string* text) {
   const pugi::xml_node system = event_system(doc);
-  const std::string provider =
-      utf16_to_ansi(utf8_to_utf16(system.child("Provider").attribute("Name").value()));
-  std::vector<std::string> files = publisher != nullptr
-                                       ? publisher->message_files
-                                       : message_files(log_of_source(provider), provider);
+  if (publisher == nullptr) {
+    const pugi::xml_node rendered = doc.document_element().child("RenderingInfo").child("Message");
+    if (!rendered) return ERROR_EVT_MESSAGE_NOT_FOUND;
+    *text = utf8_to_utf16(rendered.text().get());
+    return ERROR_SUCCESS;
+  }
+  const std::vector<std::string>& files = publisher->message_files;
   const DWORD id = static_cast<DWORD>(system.child("EventID").text().as_uint()) |
                    system.child("EventID").attribute("Qualifiers").as_uint() << 16;
   std::string message;
   if (files.empty() || !file_message(files, id, &message)) return ERROR_EVT_MESSAGE_NOT_FOUND;
   std::vector<std::u16string> strings;
   for (pugi::xml_node node : user_nodes(doc)) strings.push_back(utf8_to_utf16(node.text().get()));
-  *text = insert_strings(ansi_to_utf16(message), strings);
-  return ERROR_SUCCESS;
+  bool unresolved = false;
+  *text = insert_strings(ansi_to_utf16(message), strings, &unresolved);
+  return unresolved ? ERROR_EVT_UNRESOLVED_VALUE_INSERT : ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -388,9 +395,10 @@ extern "C" EVT_HANDLE WINAPI EvtOpenPublisherMetadata(EVT_HANDLE Session, LPCWST
   }
 }
 
-// The event's message (EvtFormatMessageEvent) from its provider's metadata (or, with none
-// given, from the metadata of the provider the event names). Sizes in characters with the
-// terminator; 122 with the size needed; 15027 when the provider has no such message.
+// The event's message (EvtFormatMessageEvent) from its provider's metadata, or with none
+// given, a forwarded event's own. Sizes in characters with the terminator; 122 with the size
+// needed; 15027 when there is no such message; 15029, the text written all the same, when
+// the event lacks a string the message inserts.
 extern "C" BOOL WINAPI EvtFormatMessage(EVT_HANDLE PublisherMetadata, EVT_HANDLE Event, DWORD,
                                         DWORD, PEVT_VARIANT, DWORD Flags, DWORD BufferSize,
                                         LPWSTR Buffer, PDWORD BufferUsed) {
@@ -407,12 +415,14 @@ extern "C" BOOL WINAPI EvtFormatMessage(EVT_HANDLE PublisherMetadata, EVT_HANDLE
   if (event == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   try {
     std::u16string text;
-    if (DWORD error = event_message(*event->doc, publisher, &text)) return fail(error, FALSE);
+    const DWORD error = event_message(*event->doc, publisher, &text);
+    if (error != ERROR_SUCCESS && error != ERROR_EVT_UNRESOLVED_VALUE_INSERT)
+      return fail(error, FALSE);
     *BufferUsed = static_cast<DWORD>(text.size() + 1);
     if (BufferSize < *BufferUsed) return fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
     text.copy(Buffer, text.size());
     Buffer[text.size()] = 0;
-    return TRUE;
+    return error == ERROR_SUCCESS ? TRUE : fail(error, FALSE);
   } catch (const std::bad_alloc&) {
     return fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
