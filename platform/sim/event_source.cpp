@@ -69,15 +69,20 @@ class EvtxSource : public EventSource {
     libevtx_record_t* record = nullptr;
     if (libevtx_file_get_record_by_index(file_, static_cast<int>(index), &record, nullptr) != 1)
       return ERROR_EVENTLOG_FILE_CORRUPT;
+    // The text is asked for into the room the last one left; only a larger one is measured
+    // first, as each ask renders the whole event.
+    auto* text = reinterpret_cast<uint8_t*>(xml_.data());
+    bool got = !xml_.empty() &&
+               libevtx_record_get_utf8_xml_string(record, text, xml_.size(), nullptr) == 1;
     size_t size = 0;
-    DWORD error = ERROR_EVENTLOG_FILE_CORRUPT;
-    if (libevtx_record_get_utf8_xml_string_size(record, &size, nullptr) == 1 && size > 0) {
-      xml_.resize(size);
-      if (libevtx_record_get_utf8_xml_string(record, reinterpret_cast<uint8_t*>(xml_.data()), size,
-                                             nullptr) == 1 &&
-          parse_event(xml_.data(), std::strlen(xml_.data()), doc))
-        error = ERROR_SUCCESS;
+    if (!got && libevtx_record_get_utf8_xml_string_size(record, &size, nullptr) == 1 && size > 0) {
+      xml_.resize(std::max(size, xml_.size()));
+      got = libevtx_record_get_utf8_xml_string(record, reinterpret_cast<uint8_t*>(xml_.data()),
+                                               xml_.size(), nullptr) == 1;
     }
+    const DWORD error = got && parse_event(xml_.data(), std::strlen(xml_.data()), doc)
+                            ? ERROR_SUCCESS
+                            : ERROR_EVENTLOG_FILE_CORRUPT;
     libevtx_record_free(&record, nullptr);
     return error;
   }
