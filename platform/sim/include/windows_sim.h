@@ -43,6 +43,26 @@ typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef struct HINSTANCE__* HMODULE;
 typedef intptr_t(WINAPI* FARPROC)(void);
+typedef const WCHAR* LPCWSTR;
+typedef BYTE* PBYTE;
+typedef int8_t INT8;
+typedef int16_t INT16;
+typedef int32_t INT32;
+typedef int64_t INT64;
+typedef uint8_t UINT8;
+typedef uint16_t UINT16;
+typedef uint32_t UINT32;
+typedef uint64_t UINT64;
+typedef int64_t LONGLONG;
+typedef uint64_t ULONGLONG;
+typedef DWORD LCID;
+
+typedef struct _GUID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+} GUID;
 
 #define TRUE 1
 #define FALSE 0
@@ -122,9 +142,11 @@ typedef struct _FILETIME {
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_CRC 23L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_MOD_NOT_FOUND 126L
@@ -144,7 +166,17 @@ typedef struct _FILETIME {
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+#define ERROR_EVT_INVALID_CHANNEL_PATH 15000L
+#define ERROR_EVT_INVALID_QUERY 15001L
+#define ERROR_EVT_PUBLISHER_METADATA_NOT_FOUND 15002L
+#define ERROR_EVT_INVALID_EVENT_DATA 15005L
+#define ERROR_EVT_CHANNEL_NOT_FOUND 15007L
+#define ERROR_EVT_MESSAGE_NOT_FOUND 15027L
+#define ERROR_EVT_MESSAGE_ID_NOT_FOUND 15028L
+#define ERROR_EVT_UNRESOLVED_VALUE_INSERT 15029L
 #define ERROR_NONE_MAPPED 1332L
+#define ERROR_NOT_FOUND 1168L
+#define ERROR_TIMEOUT 1460L
 #define ERROR_EVENTLOG_FILE_CORRUPT 1500L
 #define ERROR_EVENTLOG_CANT_START 1501L
 #define ERROR_LOG_FILE_FULL 1502L
@@ -234,6 +266,7 @@ WINBASEAPI DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, D
 
 // kernel32: modules as data files, the environment.
 WINBASEAPI HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+WINBASEAPI HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 WINBASEAPI DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
 
@@ -302,5 +335,7 @@ WINBASEAPI LSTATUS WINAPI RegCloseKey(HKEY hKey);
 #ifdef __cplusplus
 }
 #endif
+
+#include "winevt_sim.h"
 
 #endif
