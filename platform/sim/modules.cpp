@@ -102,6 +102,7 @@ extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWO
 
 extern "C" BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   QVSIM_SERVICE(FALSE);
+  if (is_system_module(hLibModule)) return TRUE;  // stays loaded, as the process needs it
   if (modules().erase(reinterpret_cast<uintptr_t>(hLibModule)) == 0)
     return fail(ERROR_INVALID_HANDLE, FALSE);
   return TRUE;

@@ -12,6 +12,9 @@ namespace qvsim::detail {
 // searches), as 8-bit text; the Windows error when there is none. Call with lock() held.
 DWORD module_message(HMODULE module, DWORD id, DWORD language, std::string* text);
 
+// Whether the handle is a module of the system loaded for its code (kernel32, wevtapi).
+bool is_system_module(HMODULE module);
+
 }  // namespace qvsim::detail
 
 #endif

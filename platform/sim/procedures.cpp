@@ -1,7 +1,9 @@
 // Modules of the process found by name, and their functions: GetModuleHandleA and
 // GetProcAddress.
 //
-// kernel32.dll is the simulation itself. Any other module NAME.dll is the shared object
+// kernel32.dll is the simulation itself, and so is wevtapi.dll, the event-log service of
+// Windows Vista and later, which LoadLibraryA loads unless a test made it absent, as on
+// Windows XP. Any other module NAME.dll is the shared object
 // libname.so when the process has it loaded (XPPRT1.dll: the stand-in run-time,
 // libxpprt1.so). An exported name with a leading underscore is the decorated name of a C
 // function on 32-bit Windows, whose symbol here carries one underscore less
@@ -10,12 +12,14 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <utility>
 
 #include "qvsim/control.h"
+#include "modules.h"
 #include "sim_state.h"
 
 namespace qvsim::detail {
@@ -24,6 +28,7 @@ namespace {
 // Module handles are where a module is mapped, on 64 KiB boundaries, never a data file's.
 constexpr uintptr_t kProgram = 0x00400000;
 constexpr uintptr_t kKernel32 = 0x7C800000;
+constexpr uintptr_t kWevtapi = 0x6F5C0000;
 constexpr uintptr_t kFirstSharedObject = 0x10000000;
 constexpr uintptr_t kModuleSpacing = 0x10000;
 
@@ -54,12 +59,32 @@ const Procedure kKernel32Procedures[] = {
     {"HeapFree", procedure(HeapFree)},
     {"HeapReAlloc", procedure(HeapReAlloc)},
     {"IsWow64Process", procedure(IsWow64Process)},
+    {"LoadLibraryA", procedure(LoadLibraryA)},
     {"LoadLibraryExA", procedure(LoadLibraryExA)},
     {"SetLastError", procedure(SetLastError)},
     {"Sleep", procedure(Sleep)},
     {"WideCharToMultiByte", procedure(WideCharToMultiByte)},
     {"Wow64DisableWow64FsRedirection", procedure(Wow64DisableWow64FsRedirection)},
     {"Wow64RevertWow64FsRedirection", procedure(Wow64RevertWow64FsRedirection)},
+};
+
+// The simulated wevtapi functions, by their exported names.
+const Procedure kWevtapiProcedures[] = {
+    {"EvtClose", procedure(EvtClose)},
+    {"EvtCreateBookmark", procedure(EvtCreateBookmark)},
+    {"EvtCreateRenderContext", procedure(EvtCreateRenderContext)},
+    {"EvtFormatMessage", procedure(EvtFormatMessage)},
+    {"EvtGetExtendedStatus", procedure(EvtGetExtendedStatus)},
+    {"EvtNext", procedure(EvtNext)},
+    {"EvtNextChannelPath", procedure(EvtNextChannelPath)},
+    {"EvtOpenChannelEnum", procedure(EvtOpenChannelEnum)},
+    {"EvtOpenPublisherMetadata", procedure(EvtOpenPublisherMetadata)},
+    {"EvtOpenSession", procedure(EvtOpenSession)},
+    {"EvtQuery", procedure(EvtQuery)},
+    {"EvtRender", procedure(EvtRender)},
+    {"EvtSeek", procedure(EvtSeek)},
+    {"EvtSubscribe", procedure(EvtSubscribe)},
+    {"EvtUpdateBookmark", procedure(EvtUpdateBookmark)},
 };
 
 // A module's name as Windows compares it: without its folder, in upper case, ".DLL" added
@@ -98,7 +123,27 @@ std::set<std::pair<std::string, std::string>>& hidden() {
   return names;
 }
 
-[[maybe_unused]] const bool registered = on_reset([] { hidden().clear(); });
+// Modules that LoadLibraryA does not find, by name as Windows compares them.
+std::set<std::string>& hidden_modules() {
+  static std::set<std::string> names;
+  return names;
+}
+
+// Whether the program has loaded wevtapi.dll since the last reset.
+bool wevtapi_loaded = false;
+
+[[maybe_unused]] const bool registered = on_reset([] {
+  hidden().clear();
+  hidden_modules().clear();
+  wevtapi_loaded = false;
+});
+
+FARPROC table_procedure(const Procedure* begin, const Procedure* end, const char* name) {
+  for (const Procedure* p = begin; p != end; ++p) {
+    if (std::strcmp(p->name, name) == 0) return p->address;
+  }
+  return nullptr;
+}
 
 // The shared object's symbol for the exported name, when the process has it loaded.
 FARPROC shared_object_procedure(const std::string& module, const char* name) {
@@ -126,6 +171,11 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   if (lpModuleName == nullptr) return reinterpret_cast<HMODULE>(kProgram);
   const std::string module = module_name(lpModuleName);
   if (module == "KERNEL32.DLL") return reinterpret_cast<HMODULE>(kKernel32);
+  if (module == "WEVTAPI.DLL") {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    if (!wevtapi_loaded) return fail(ERROR_MOD_NOT_FOUND, HMODULE{});
+    return reinterpret_cast<HMODULE>(kWevtapi);
+  }
   void* object = dlopen(shared_object(module).c_str(), RTLD_LAZY | RTLD_NOLOAD);
   if (object == nullptr) return fail(ERROR_MOD_NOT_FOUND, HMODULE{});
   dlclose(object);
@@ -151,6 +201,8 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     std::lock_guard<std::recursive_mutex> guard(lock());
     if (handle == kKernel32) {
       module = "KERNEL32.DLL";
+    } else if (handle == kWevtapi) {
+      module = "WEVTAPI.DLL";
     } else if (handle != 0 && handle != kProgram) {
       auto found = modules_by_handle().find(handle);
       if (found == modules_by_handle().end()) return fail(ERROR_MOD_NOT_FOUND, FARPROC{});
@@ -162,16 +214,49 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   }
   FARPROC address = nullptr;
   if (handle == kKernel32) {
-    for (const Procedure& p : kKernel32Procedures) {
-      if (std::strcmp(p.name, lpProcName) == 0) address = p.address;
-    }
+    address =
+        table_procedure(std::begin(kKernel32Procedures), std::end(kKernel32Procedures), lpProcName);
+  } else if (handle == kWevtapi) {
+    address =
+        table_procedure(std::begin(kWevtapiProcedures), std::end(kWevtapiProcedures), lpProcName);
   } else {
     address = shared_object_procedure(module, lpProcName);
   }
   return address != nullptr ? address : fail(ERROR_PROC_NOT_FOUND, FARPROC{});
 }
 
+// A module of the system for its code: kernel32.dll, and wevtapi.dll unless a test made it
+// absent; any other module the process has loaded, as GetModuleHandleA finds it. 126 for
+// the rest: the simulation runs no Windows code.
+extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  DWORD error = 0;
+  if (take_fault(__func__, &error)) return fail(error, HMODULE{});
+  if (lpLibFileName == nullptr) return fail(ERROR_INVALID_PARAMETER, HMODULE{});
+  const std::string module = module_name(lpLibFileName);
+  if (module == "WEVTAPI.DLL") {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    if (hidden_modules().count(module) != 0) return fail(ERROR_MOD_NOT_FOUND, HMODULE{});
+    wevtapi_loaded = true;
+    return reinterpret_cast<HMODULE>(kWevtapi);
+  }
+  return GetModuleHandleA(lpLibFileName);
+}
+
+namespace qvsim::detail {
+
+bool is_system_module(HMODULE module) {
+  const uintptr_t handle = reinterpret_cast<uintptr_t>(module);
+  return handle == kKernel32 || handle == kWevtapi;
+}
+
+}  // namespace qvsim::detail
+
 namespace qvsim {
+
+void hide_module(const std::string& module) {
+  std::lock_guard<std::recursive_mutex> guard(lock());
+  hidden_modules().insert(module_name(module.c_str()));
+}
 
 void hide_procedure(const std::string& module, const std::string& name) {
   std::lock_guard<std::recursive_mutex> guard(lock());

@@ -61,6 +61,10 @@ QVSIM_API bool redirection_disabled();
 // "XPPRT1.dll"), as an older Windows or run-time lacks it, until reset().
 QVSIM_API void hide_procedure(const std::string& module, const std::string& name);
 
+// LoadLibraryA finds no module of that name (e.g. "wevtapi.dll", which Windows XP lacks):
+// it fails with 126 (ERROR_MOD_NOT_FOUND), until reset().
+QVSIM_API void hide_module(const std::string& module);
+
 // Replaces the system's message text for an error code (empty text: the code has none).
 QVSIM_API void set_system_message(uint32_t code, const std::string& text);
 
