@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"cut_short", kSystem + "<EventData><Data Name='a'>x", {{"a", "x"}}},
         Row{"cut_in_a_tag", kSystem + "<EventData><Data Name='a'>x</Data><Data Na", {{"a", "x"}}},
         Row{"none", kSystem + "</Event>", {}}),
-    [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
 
 TEST(EventXmlAttribute, AsWrittenOrEmpty) {
   const std::string xml = kSystem + "</Event>";
