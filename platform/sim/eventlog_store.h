@@ -82,6 +82,8 @@ bool remove_handle(HANDLE handle);
 
 // The registry's spelling of the key under EventLog named `name`; false when there is none.
 bool event_log_key(const std::string& name, std::string* spelled);
+// The names of the keys under EventLog: the logs described in the registry.
+std::vector<std::string> event_log_names();
 // The name of the log whose key holds the source's key; empty when none does.
 std::string log_of_source(const std::string& source);
 

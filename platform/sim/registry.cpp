@@ -191,6 +191,17 @@ bool event_log_key(const std::string& name, std::string* spelled) {
   return true;
 }
 
+std::vector<std::string> event_log_names() {
+  std::lock_guard<std::recursive_mutex> guard(lock());
+  std::vector<std::string> path(std::begin(kEventLogPath), std::end(kEventLogPath));
+  std::shared_ptr<Key> event_log = find_key(registry().local_machine, path);
+  std::vector<std::string> names;
+  if (event_log != nullptr) {
+    for (const auto& log_key : event_log->subkeys) names.push_back(log_key->name);
+  }
+  return names;
+}
+
 std::string log_of_source(const std::string& source) {
   std::lock_guard<std::recursive_mutex> guard(lock());
   std::vector<std::string> path(std::begin(kEventLogPath), std::end(kEventLogPath));
