@@ -22,9 +22,6 @@ constexpr int kEvents = 2261;
 void count_events(benchmark::State& state, int events) {
   if (events != kEvents) state.SkipWithError("not every event was read");
   state.SetItemsProcessed(state.iterations() * kEvents);
-  state.counters["us_per_event"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kEvents * 1e-6,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_evtx_quorvel(benchmark::State& state) {
