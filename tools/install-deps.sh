@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev pkgconf python3 valgrind g++-mingw-w64-i686 libevt-utils libevt-dev
+          libevtx-dev libpugixml-dev libevtx-utils python3-evtx
           wine wine32:i386 wine64)
 
 missing=()

@@ -150,7 +150,9 @@ bool step_selects(const FilterStep& step, const pugi::xml_node& node, size_t pos
                   uint64_t now_ms) {
   for (const auto& predicate : step.predicates) {
     const Value v = evaluate(*predicate, {node, position, now_ms});
-    if (v.type == Value::kNumber) {
+    // A number standing alone selects by position ([2]); a function's number is true when it
+    // is not 0 ([band(Keywords,...)]).
+    if (predicate->type == FilterNode::kNumber || predicate->type == FilterNode::kPosition) {
       if (!(v.number.integral && v.number.integer == position)) return false;
     } else if (!value_true(v)) {
       return false;
@@ -402,7 +404,7 @@ class Parser {
   std::unique_ptr<FilterNode> path_or_call() {
     const size_t start = at_;
     const std::string word = name();
-    if (!word.empty() && peek("(")) {
+    if (!word.empty() && word != "text" && peek("(")) {
       at_ = start;
       return call();
     }

@@ -155,6 +155,8 @@ DWORD open_channel(const std::string& name, std::unique_ptr<EventSource>* source
     return ERROR_EVT_CHANNEL_NOT_FOUND;
   Log* log = find_log(name);
   if (log == nullptr) return ERROR_EVT_CHANNEL_NOT_FOUND;
+  // The Security log is for administrators only.
+  if (names_equal(log->name, "Security") && !settings().admin) return ERROR_ACCESS_DENIED;
   *source = std::make_unique<ClassicSource>(
       std::vector<RecordView>(log->records.begin(), log->records.end()), log->name);
   return ERROR_SUCCESS;

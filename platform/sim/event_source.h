@@ -23,7 +23,8 @@ class EventSource {
   virtual DWORD load(size_t index, pugi::xml_document* doc) = 0;
 };
 
-// The channel of that name (ignoring case); 15007 when there is none.
+// The channel of that name (ignoring case); 15007 when there is none, 5 for Security when
+// the process is no administrator's.
 DWORD open_channel(const std::string& name, std::unique_ptr<EventSource>* source);
 
 // The log file at that path (a path of the calling process); 2 when there is none, 1500

@@ -133,6 +133,10 @@ std::string utf16_to_utf8(std::u16string_view text) {
   return out;
 }
 
+std::string utf8_of(LPCWSTR text) {
+  return text == nullptr ? std::string() : utf16_to_utf8(std::u16string_view(text));
+}
+
 std::string sid_text(const uint8_t* sid, size_t size) {
   if (size < 8 || sid[0] != 1 || size != 8 + 4 * size_t{sid[1]}) return "";
   uint64_t authority = 0;

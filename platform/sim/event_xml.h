@@ -17,6 +17,8 @@ namespace qvsim::detail {
 
 std::u16string utf8_to_utf16(std::string_view text);
 std::string utf16_to_utf8(std::u16string_view text);
+// A caller's terminated UTF-16 text in UTF-8; null gives "".
+std::string utf8_of(LPCWSTR text);
 
 // A SID as text (S-1-5-18); empty when the bytes are no SID.
 std::string sid_text(const uint8_t* sid, size_t size);

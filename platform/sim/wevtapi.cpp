@@ -4,7 +4,6 @@
 #include <new>
 
 #include "event_xml.h"
-#include "qvsim/wevtapi_control.h"
 #include "sim_state.h"
 #include "wevtapi_handles.h"
 
@@ -21,14 +20,6 @@ std::map<uintptr_t, EvtObject>& objects() {
 }
 
 [[maybe_unused]] const bool registered = on_reset([] { objects().clear(); });
-
-std::u16string wide(LPCWSTR text) {
-  std::u16string out;
-  if (text != nullptr) {
-    for (const WCHAR* p = text; *p != 0; ++p) out.push_back(*p);
-  }
-  return out;
-}
 
 std::string trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
@@ -68,9 +59,10 @@ DWORD source_for(EvtQueryObject* query, std::map<std::string, size_t>* by_path,
 
 // A structured query: <QueryList><Query Path=...><Select Path=...>XPATH</Select>
 // <Suppress Path=...>XPATH</Suppress></Query></QueryList>. The queries' suppressors apply to
-// their own selectors.
+// their own selectors. A Path attribute names a channel, or a file as file://PATH; where none
+// is given, the query's path is the one EvtQuery was given, a file when its flags say so.
 DWORD structured_query(const std::string& text, const std::string& default_path, bool file,
-                       EvtQueryObject* query) {
+                       bool tolerate, EvtQueryObject* query) {
   pugi::xml_document doc;
   if (!doc.load_string(text.c_str())) return ERROR_EVT_INVALID_QUERY;
   pugi::xml_node list = doc.document_element();
@@ -80,6 +72,7 @@ DWORD structured_query(const std::string& text, const std::string& default_path,
   for (pugi::xml_node element : list.children()) {
     if (element.type() != pugi::node_element) continue;
     if (std::string(element.name()) != "Query") return ERROR_EVT_INVALID_QUERY;
+    const bool own_path = element.attribute("Path");
     const std::string query_path = element.attribute("Path").as_string(default_path.c_str());
     std::map<QuerySource*, QueryGroup> groups;
     for (pugi::xml_node part : element.children()) {
@@ -89,8 +82,13 @@ DWORD structured_query(const std::string& text, const std::string& default_path,
       const EventFilter* filter = add_filter(query, part.text().get());
       const std::string path = part.attribute("Path").as_string(query_path.c_str());
       if (filter == nullptr || path.empty()) return ERROR_EVT_INVALID_QUERY;
+      const bool path_is_file = file && !part.attribute("Path") && !own_path;
       QuerySource* source = nullptr;
-      if (DWORD error = source_for(query, &by_path, path, file, &source)) return error;
+      if (DWORD error = source_for(query, &by_path, path, path_is_file, &source)) {
+        // EvtQueryTolerateQueryErrors: a path that cannot be read is left out.
+        if (tolerate && error != ERROR_NOT_ENOUGH_MEMORY) continue;
+        return error;
+      }
       if (kind == "Select")
         groups[source].select.push_back(filter);
       else
@@ -145,8 +143,7 @@ DWORD next_event(EvtQueryObject* query, std::shared_ptr<pugi::xml_document>* eve
 }
 
 // Server names that are this computer.
-bool is_this_computer(const std::u16string& server) {
-  const std::string name = utf16_to_utf8(server);
+bool is_this_computer(const std::string& name) {
   return name.empty() || names_equal(name, "localhost") || name == "." || name == "127.0.0.1" ||
          is_local_server(name.c_str());
 }
@@ -184,7 +181,8 @@ extern "C" EVT_HANDLE WINAPI EvtOpenSession(EVT_LOGIN_CLASS LoginClass, PVOID Lo
   if (LoginClass != EvtRpcLogin || Login == nullptr || Flags != 0)
     return fail(ERROR_INVALID_PARAMETER, EVT_HANDLE{});
   const auto* login = static_cast<const EVT_RPC_LOGIN*>(Login);
-  if (!is_this_computer(wide(login->Server))) return fail(RPC_S_SERVER_UNAVAILABLE, EVT_HANDLE{});
+  if (!is_this_computer(utf8_of(login->Server)))
+    return fail(RPC_S_SERVER_UNAVAILABLE, EVT_HANDLE{});
   try {
     return add_evt_object(EvtSession{});
   } catch (const std::bad_alloc&) {
@@ -204,12 +202,13 @@ extern "C" EVT_HANDLE WINAPI EvtQuery(EVT_HANDLE Session, LPCWSTR Path, LPCWSTR 
     return fail(ERROR_INVALID_PARAMETER, EVT_HANDLE{});
   const bool file = (Flags & EvtQueryFilePath) != 0;
   try {
-    const std::string path = utf16_to_utf8(wide(Path));
-    const std::string text = trimmed(Query == nullptr ? "*" : utf16_to_utf8(wide(Query)));
+    const std::string path = utf8_of(Path);
+    const std::string text = trimmed(Query == nullptr ? "*" : utf8_of(Query));
     EvtQueryObject query;
     query.reverse = (Flags & EvtQueryReverseDirection) != 0;
     if (!text.empty() && text[0] == '<') {
-      if (DWORD error = structured_query(text, path, file, &query))
+      if (DWORD error = structured_query(text, path, file,
+                                         (Flags & EvtQueryTolerateQueryErrors) != 0, &query))
         return fail(error, EVT_HANDLE{});
     } else {
       const EventFilter* filter = add_filter(&query, text);

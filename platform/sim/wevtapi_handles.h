@@ -62,13 +62,12 @@ struct EvtPublisher {
 using EvtObject = std::variant<EvtSession, EvtQueryObject, EvtEvent, EvtRenderContext,
                                EvtChannelEnum, EvtPublisher>;
 
+// A new handle for the object; the object of a handle (null when none); closing one.
 EVT_HANDLE add_evt_object(EvtObject object);
-// The object of a handle when it is of that kind; null otherwise.
-template <typename T>
-T* find_evt_object(EVT_HANDLE handle);
+EvtObject* find_evt_handle(EVT_HANDLE handle);
 bool remove_evt_object(EVT_HANDLE handle);
 
-EvtObject* find_evt_handle(EVT_HANDLE handle);
+// The object of a handle when it is of that kind; null otherwise.
 template <typename T>
 T* find_evt_object(EVT_HANDLE handle) {
   EvtObject* object = find_evt_handle(handle);

@@ -308,9 +308,7 @@ extern "C" EVT_HANDLE WINAPI EvtCreateRenderContext(DWORD ValuePathsCount, LPCWS
     EvtRenderContext context;
     context.flags = Flags;
     for (DWORD i = 0; i < ValuePathsCount; ++i) {
-      std::u16string path;
-      for (const WCHAR* p = ValuePaths[i]; p != nullptr && *p != 0; ++p) path.push_back(*p);
-      context.paths.push_back(utf16_to_utf8(path));
+      context.paths.push_back(utf8_of(ValuePaths[i]));
     }
     return add_evt_object(std::move(context));
   } catch (const std::bad_alloc&) {
@@ -374,10 +372,8 @@ extern "C" EVT_HANDLE WINAPI EvtOpenPublisherMetadata(EVT_HANDLE Session, LPCWST
   if (!valid_session(Session)) return fail(ERROR_INVALID_HANDLE, EVT_HANDLE{});
   if (LogFilePath != nullptr) return fail(ERROR_FILE_NOT_FOUND, EVT_HANDLE{});
   try {
-    std::u16string name;
-    for (const WCHAR* p = PublisherIdentity; *p != 0; ++p) name.push_back(*p);
     EvtPublisher publisher;
-    publisher.name = utf16_to_utf8(name);
+    publisher.name = utf8_of(PublisherIdentity);
     const std::string log = log_of_source(publisher.name);
     if (log.empty()) return fail(ERROR_FILE_NOT_FOUND, EVT_HANDLE{});
     publisher.message_files = message_files(log, publisher.name);
