@@ -7,7 +7,6 @@
 #include "reading/evt_queries.h"
 #include "reading/evt_render.h"
 #include "reading/read_record.h"
-#include "reading/wide_text.h"
 
 namespace {
 
@@ -70,17 +69,6 @@ void put_text(ContainerHandle array, ContainerHandle work, ULONG element, char* 
   _conArrayPut(array, work, element, 0);
 }
 
-// A string value in the caller's character set; "" for one of another type, or absent.
-void put_string(ContainerHandle array, ContainerHandle work, ULONG element,
-                const EVT_VARIANT& value) {
-  DWORD bytes = 0;
-  char* text = value.Type == EvtVarTypeString && value.StringVal != nullptr
-                   ? qv::narrow(value.StringVal, -1, &bytes)
-                   : nullptr;
-  put_text(array, work, element, text == nullptr ? const_cast<char*>("") : text, bytes);
-  qv::heap_free(text);
-}
-
 void put_sid(ContainerHandle array, ContainerHandle work, ULONG element, const EVT_VARIANT& value) {
   char text[qv::kSidTextBytes];
   DWORD length = 0;
@@ -123,17 +111,14 @@ void release_all(ContainerHandle a, ContainerHandle b, ContainerHandle c) {
 // The event as the call's result: the array, or ERR_NO_ARRAY when it could not be made.
 void return_event(XppParamList pl, qv::RenderedEvent* event) {
   using qv::system_value;
-  char* scratch = static_cast<char*>(qv::heap_alloc_zeroed(event->xml_bytes + 1));
-  const DWORD pair_count = scratch == nullptr ? 0
-                                              : qv::scan_event_data(event->xml, event->xml_bytes,
-                                                                    scratch, nullptr, nullptr);
+  const DWORD pair_count =
+      qv::scan_event_data(event->xml, event->xml_bytes, event->scratch, nullptr, nullptr);
   ContainerHandle array = _conNewArray(1, QVEVT_ELEMENTS);
   ContainerHandle data = _conNewArray(1, pair_count);
   ContainerHandle work = _conNew(NULLCONTAINER);
-  DataPairs pairs = {data, work, 0, scratch == nullptr};
-  if (array != NULLCONTAINER && data != NULLCONTAINER && work != NULLCONTAINER && !pairs.failed)
-    qv::scan_event_data(event->xml, event->xml_bytes, scratch, put_pair, &pairs);
-  qv::heap_free(scratch);
+  DataPairs pairs = {data, work, 0, false};
+  if (array != NULLCONTAINER && data != NULLCONTAINER && work != NULLCONTAINER)
+    qv::scan_event_data(event->xml, event->xml_bytes, event->scratch, put_pair, &pairs);
   if (array == NULLCONTAINER || data == NULLCONTAINER || work == NULLCONTAINER || pairs.failed) {
     release_all(array, data, work);
     _retnl(pl, ERR_NO_ARRAY);
@@ -155,9 +140,8 @@ void return_event(XppParamList pl, qv::RenderedEvent* event) {
   const DWORD keywords_length = hex_text(system_value(*event, EvtSystemKeywords), keywords);
   _conPutCL(work, keywords, keywords_length);
   _conArrayPut(array, work, QVEVT_KEYWORDS, 0);
-  put_string(array, work, QVEVT_PROVIDER, system_value(*event, EvtSystemProviderName));
-  put_string(array, work, QVEVT_CHANNEL, system_value(*event, EvtSystemChannel));
-  put_string(array, work, QVEVT_COMPUTER, system_value(*event, EvtSystemComputer));
+  for (ULONG i = 0; i < 3; ++i)
+    put_text(array, work, QVEVT_PROVIDER + i, event->names[i], event->name_bytes[i]);
   put_sid(array, work, QVEVT_USERSID, system_value(*event, EvtSystemUserID));
   qv::put_number(array, work, QVEVT_PROCESSID, number(system_value(*event, EvtSystemProcessID)));
   qv::put_number(array, work, QVEVT_THREADID, number(system_value(*event, EvtSystemThreadID)));

@@ -100,7 +100,21 @@ bool render_event(const Wevtapi& api, EVT_HANDLE event, EVT_HANDLE session, bool
   *rendered = RenderedEvent{};
   rendered->values = render_values(api, event, &rendered->value_count);
   if (rendered->values != nullptr) rendered->xml = render_xml(api, event, &rendered->xml_bytes);
-  if (rendered->xml == nullptr) {
+  bool ok = rendered->xml != nullptr;
+  static const DWORD kNameIds[] = {EvtSystemProviderName, EvtSystemChannel, EvtSystemComputer};
+  static const WCHAR kNone[1] = {0};
+  for (DWORD i = 0; ok && i < 3; ++i) {
+    const EVT_VARIANT& name = system_value(*rendered, kNameIds[i]);
+    const bool text = name.Type == EvtVarTypeString && name.StringVal != nullptr;
+    rendered->names[i] = narrow(text ? name.StringVal : kNone, -1, &rendered->name_bytes[i]);
+    ok = rendered->names[i] != nullptr;
+  }
+  if (ok) {
+    rendered->scratch = static_cast<char*>(heap_alloc_zeroed(rendered->xml_bytes + 1));
+    ok = rendered->scratch != nullptr;
+    if (!ok) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  if (!ok) {
     const DWORD error = GetLastError();
     release_rendered(rendered);
     SetLastError(error);
@@ -125,6 +139,8 @@ void release_rendered(RenderedEvent* rendered) {
   heap_free(rendered->values);
   heap_free(rendered->xml);
   heap_free(rendered->message);
+  for (char* name : rendered->names) heap_free(name);
+  heap_free(rendered->scratch);
   *rendered = RenderedEvent{};
 }
 

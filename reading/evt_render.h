@@ -14,11 +14,18 @@ struct RenderedEvent {
   DWORD xml_bytes;
   char* message;  // ANSI, closed by a zero; null when none was found
   DWORD message_bytes;
+  char* names[3];  // provider, channel, computer: ANSI, closed by a zero ("" when absent)
+  DWORD name_bytes[3];
+  char* scratch;  // room to decode the XML's data into: as many bytes as the XML has
 };
 
-// Renders the event; with `session` (null: this computer) the message is looked up in the
-// provider's metadata there when `with_message` asks for it. False, with the last error set,
-// when the values or the XML could not be rendered: nothing is then held.
+// The positions in RenderedEvent::names.
+enum RenderedName { kProviderName, kChannelName, kComputerName };
+
+// Renders the event, with the room its data is decoded into; with `session` (null: this computer)
+// the message is looked up in the provider's metadata there when `with_message` asks for it. False,
+// with the last error set, when the values, the XML or the names could not be had: nothing is then
+// held.
 bool render_event(const Wevtapi& api, EVT_HANDLE event, EVT_HANDLE session, bool with_message,
                   RenderedEvent* rendered);
 
