@@ -289,6 +289,7 @@ TEST_F(SimWevtapiTest, RendersAClassicRecordInItsChannel) {
   record.event_type = EVENTLOG_AUDIT_FAILURE;
   record.event_id = 0xC0000007;
   record.sid.clear();
+  record.computer = "H\xD6ST";  // in the ANSI code page, as the classic service keeps names
   qvsim::write_record("Security", record);
 
   EVT_HANDLE event = first("application", kChannel);
@@ -326,6 +327,7 @@ TEST_F(SimWevtapiTest, RendersAClassicRecordInItsChannel) {
                        "Task><Keywords>0x8010000000000000</Keywords>"),
             std::string::npos);
   EXPECT_NE(audit.find("<Security/>"), std::string::npos);
+  EXPECT_EQ(std::u16string(values(event)[EvtSystemComputer].StringVal), u"H\u00D6ST");
   EXPECT_FALSE(
       EvtFormatMessage(nullptr, event, 0, 0, nullptr, EvtFormatMessageEvent, 0, nullptr, &used));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_EVT_MESSAGE_NOT_FOUND));

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "codepage.h"
 #include "event_xml.h"
 #include "eventlog_store.h"
 #include "host_files.h"
@@ -101,7 +102,8 @@ std::u16string utf16_at(const uint8_t* bytes, size_t* at, size_t end) {
   return text;
 }
 
-// A record of the .evt layout as its fields; what lies outside the record is left out.
+// A record of the .evt layout as its fields, names in the ANSI code page as the classic
+// service keeps them; what lies outside the record is left out.
 RecordView evt_record(const uint8_t* evt, size_t length) {
   RecordView r;
   r.number = le32(evt + 8);
@@ -112,8 +114,8 @@ RecordView evt_record(const uint8_t* evt, size_t length) {
   const uint16_t strings = static_cast<uint16_t>(evt[26] | evt[27] << 8);
   r.category = static_cast<uint16_t>(evt[28] | evt[29] << 8);
   size_t at = kEvtFixedPart;
-  r.source = utf16_to_utf8(utf16_at(evt, &at, length));
-  r.computer = utf16_to_utf8(utf16_at(evt, &at, length));
+  r.source = utf16_to_ansi(utf16_at(evt, &at, length));
+  r.computer = utf16_to_ansi(utf16_at(evt, &at, length));
   const uint32_t sid_length = le32(evt + 40), sid_offset = le32(evt + 44);
   if (sid_length > 0 && sid_offset <= length && sid_length <= length - sid_offset)
     r.sid.assign(evt + sid_offset, evt + sid_offset + sid_length);

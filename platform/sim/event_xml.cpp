@@ -1,5 +1,7 @@
 #include "event_xml.h"
 
+#include "codepage.h"
+
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -193,7 +195,8 @@ void classic_event(const RecordView& record, const std::string& channel, pugi::x
   pugi::xml_node event = doc->append_child("Event");
   event.append_attribute("xmlns") = kEventNamespace;
   pugi::xml_node system = event.append_child("System");
-  system.append_child("Provider").append_attribute("Name") = record.source.c_str();
+  auto utf8 = [](const std::string& ansi) { return utf16_to_utf8(ansi_to_utf16(ansi)); };
+  system.append_child("Provider").append_attribute("Name") = utf8(record.source).c_str();
   pugi::xml_node id = system.append_child("EventID");
   id.append_attribute("Qualifiers") = record.event_id >> 16;
   id.text().set(record.event_id & 0xFFFF);
@@ -212,8 +215,8 @@ void classic_event(const RecordView& record, const std::string& channel, pugi::x
   system.append_child("TimeCreated").append_attribute("SystemTime") =
       system_time_text(record.time_generated).c_str();
   add_text(system, "EventRecordID", std::to_string(record.number));
-  add_text(system, "Channel", channel);
-  add_text(system, "Computer", record.computer);
+  add_text(system, "Channel", utf8(channel));
+  add_text(system, "Computer", utf8(record.computer));
   pugi::xml_node security = system.append_child("Security");
   const std::string user = sid_text(record.sid.data(), record.sid.size());
   if (!user.empty()) security.append_attribute("UserID") = user.c_str();

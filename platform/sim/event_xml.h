@@ -30,7 +30,8 @@ bool sid_bytes(std::string_view text, std::vector<uint8_t>* sid);
 // event.
 bool parse_event(const char* xml, size_t size, pugi::xml_document* doc);
 
-// A record of a classic log as Windows Vista and later show it in the log's channel.
+// A record of a classic log as Windows Vista and later show it in the log's channel. Its
+// names, like the channel's, are in the ANSI code page, as the classic service keeps them.
 void classic_event(const RecordView& record, const std::string& channel, pugi::xml_document* doc);
 
 // The event as EvtRender renders it: no declaration, no indentation, attributes in single

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "codepage.h"
 #include "event_xml.h"
 #include "eventlog_store.h"
 #include "modules.h"
@@ -241,44 +242,48 @@ bool file_message(const std::vector<std::string>& files, DWORD id, std::string* 
 
 // The message with the event's strings put in for %1 to %99; %n, %r, %t, %%, %. and %! as
 // FormatMessage writes them; insert formats (%1!s!) dropped.
-std::u16string insert_strings(const std::string& message, const std::vector<std::string>& strings) {
-  std::string out;
+std::u16string insert_strings(const std::u16string& message,
+                              const std::vector<std::u16string>& strings) {
+  std::u16string out;
+  auto digit = [&message](size_t at) {
+    return at < message.size() && message[at] >= u'0' && message[at] <= u'9';
+  };
   for (size_t i = 0; i < message.size(); ++i) {
-    const char c = message[i];
-    if (c != '%' || i + 1 >= message.size()) {
+    const char16_t c = message[i];
+    if (c != u'%' || i + 1 >= message.size()) {
       out += c;
       continue;
     }
-    const char next = message[++i];
-    if (next >= '1' && next <= '9') {
-      size_t n = static_cast<size_t>(next - '0');
-      if (i + 1 < message.size() && message[i + 1] >= '0' && message[i + 1] <= '9')
-        n = n * 10 + static_cast<size_t>(message[++i] - '0');
-      if (i + 1 < message.size() && message[i + 1] == '!') {
-        const size_t close = message.find('!', i + 2);
-        if (close != std::string::npos) i = close;
+    const char16_t next = message[++i];
+    if (next >= u'1' && next <= u'9') {
+      size_t n = static_cast<size_t>(next - u'0');
+      if (digit(i + 1)) n = n * 10 + static_cast<size_t>(message[++i] - u'0');
+      if (i + 1 < message.size() && message[i + 1] == u'!') {
+        const size_t close = message.find(u'!', i + 2);
+        if (close != std::u16string::npos) i = close;
       }
-      out += n <= strings.size() ? strings[n - 1] : "%" + std::to_string(n);
-    } else if (next == 'n') {
-      out += "\r\n";
-    } else if (next == 'r') {
-      out += '\r';
-    } else if (next == 't') {
-      out += '\t';
-    } else if (next == '0') {
+      out += n <= strings.size() ? strings[n - 1] : u'%' + utf8_to_utf16(std::to_string(n));
+    } else if (next == u'n') {
+      out += u"\r\n";
+    } else if (next == u'r') {
+      out += u'\r';
+    } else if (next == u't') {
+      out += u'\t';
+    } else if (next == u'0') {
       break;
     } else {
       out += next;
     }
   }
-  return utf8_to_utf16(out);
+  return out;
 }
 
 // The classic event's message: the provider is the source, the channel its log.
 DWORD event_message(const pugi::xml_document& doc, const EvtPublisher* publisher,
                     std::u16string* text) {
   const pugi::xml_node system = event_system(doc);
-  const std::string provider = system.child("Provider").attribute("Name").value();
+  const std::string provider =
+      utf16_to_ansi(utf8_to_utf16(system.child("Provider").attribute("Name").value()));
   std::vector<std::string> files = publisher != nullptr
                                        ? publisher->message_files
                                        : message_files(log_of_source(provider), provider);
@@ -286,9 +291,9 @@ DWORD event_message(const pugi::xml_document& doc, const EvtPublisher* publisher
                    system.child("EventID").attribute("Qualifiers").as_uint() << 16;
   std::string message;
   if (files.empty() || !file_message(files, id, &message)) return ERROR_EVT_MESSAGE_NOT_FOUND;
-  std::vector<std::string> strings;
-  for (pugi::xml_node node : user_nodes(doc)) strings.emplace_back(node.text().get());
-  *text = insert_strings(message, strings);
+  std::vector<std::u16string> strings;
+  for (pugi::xml_node node : user_nodes(doc)) strings.push_back(utf8_to_utf16(node.text().get()));
+  *text = insert_strings(ansi_to_utf16(message), strings);
   return ERROR_SUCCESS;
 }
 
@@ -373,7 +378,7 @@ extern "C" EVT_HANDLE WINAPI EvtOpenPublisherMetadata(EVT_HANDLE Session, LPCWST
   if (LogFilePath != nullptr) return fail(ERROR_FILE_NOT_FOUND, EVT_HANDLE{});
   try {
     EvtPublisher publisher;
-    publisher.name = utf8_of(PublisherIdentity);
+    publisher.name = utf16_to_ansi(PublisherIdentity);
     const std::string log = log_of_source(publisher.name);
     if (log.empty()) return fail(ERROR_FILE_NOT_FOUND, EVT_HANDLE{});
     publisher.message_files = message_files(log, publisher.name);
