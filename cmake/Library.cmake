@@ -8,10 +8,17 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
+  ${PROJECT_SOURCE_DIR}/reading/event_xml.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_next.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_queries.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_query.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_render.cpp
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
   ${PROJECT_SOURCE_DIR}/reading/message_loader.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp
   ${PROJECT_SOURCE_DIR}/reading/wait_event_log.cpp
+  ${PROJECT_SOURCE_DIR}/reading/wevtapi.cpp
+  ${PROJECT_SOURCE_DIR}/reading/wide_text.cpp
   ${PROJECT_SOURCE_DIR}/resources/description.cpp
   ${PROJECT_SOURCE_DIR}/time/daylight.cpp
   ${PROJECT_SOURCE_DIR}/time/posix_tz.cpp

@@ -7,9 +7,11 @@
 //  shows their times; then writes an event as an application with its own
 //  message file does (three strings, a category, raw data) and renders it
 //  back; then shows the newest records of the System log with
-//  their source and their message as the Event Viewer shows it; then
-//  follows the Application log for a minute, showing each event written to
-//  it, and carries on after the last one shown when it runs again.
+//  their source and their message as the Event Viewer shows it; then, on
+//  Windows Vista and later, the errors of the last 24 hours of the System
+//  channel with their messages and data; then follows the Application log for
+//  a minute, showing each event written to it, and carries on after the last
+//  one shown when it runs again.
 //
 //  Build:   xpp evdemo.prg
 //           alink evdemo.obj          (the #pragma below names quorvel.lib)
@@ -68,6 +70,7 @@ PROCEDURE Main
 
    CopyFailed("orders.dbf", "D:\backup", "disk full", "ORD" + Chr(0) + Chr(7))
    ShowSystemLog(5)
+   ShowRecentErrors("System", 5)
    FollowLog("Application", "evdemo.pos", 60)
 RETURN
 
@@ -158,6 +161,35 @@ PROCEDURE ShowSystemLog(nMax)
       ? "   ", cText
    ENDDO
    QVCLOSEEVENTLOG(nLog)
+RETURN
+
+
+// The newest errors of the last 24 hours of a channel (Windows Vista and
+// later): the service filters them, newest first, each with its message and
+// the named values of its data.
+PROCEDURE ShowRecentErrors(cChannel, nMax)
+   LOCAL nQuery, aEvent, nShown := 0, cError := ""
+
+   nQuery := QVEVTQUERY("", cChannel, ;
+      "*[System[(Level=1 or Level=2) and TimeCreated[timediff(@SystemTime) <= 86400000]]]", ;
+      QVEVT_REVERSE + QVEVT_MESSAGES)
+   IF nQuery == 0
+      // 120: Windows XP or Server 2003, which have no channels.
+      ? "QVEVTQUERY failed:", QVEVENTGETLASTERROR(@cError), cError
+      RETURN
+   ENDIF
+   ? "Errors of the last 24 hours in", cChannel + ":"
+   aEvent := QVEVTNEXT(nQuery)
+   DO WHILE ValType(aEvent) == "A" .AND. nShown < nMax
+      nShown++
+      ? QVFORMATDATETIME(aEvent[QVEVT_TIME], "%Y-%m-%d %H:%M:%S"), ;
+        aEvent[QVEVT_PROVIDER], aEvent[QVEVT_EVENTID]
+      ? "   ", aEvent[QVEVT_MESSAGE]
+      AEval(aEvent[QVEVT_DATA], {|aPair| QOut("    ", aPair[1], "=", aPair[2])})
+      aEvent := QVEVTNEXT(nQuery)
+   ENDDO
+   // NIL at the end (error 259), ERR_READ_FAILED when a read failed.
+   QVEVTCLOSE(nQuery)
 RETURN
 
 

@@ -52,4 +52,30 @@
 #define QVREC_STRINGS                 11   // insertion strings, an array
 #define QVREC_ELEMENTS                11   // elements in the array
 
+// Flags for QVEVTQUERY (parameter 4), added together.
+#define QVEVT_FILE                     1   // the path is a log file (.evtx), not a channel
+#define QVEVT_REVERSE                  2   // newest events first
+#define QVEVT_MESSAGES                 4   // each event with its rendered message
+
+// Positions in the array of QVEVTNEXT: aEvent[QVEVT_PROVIDER] is the name of
+// the provider that wrote the event.
+#define QVEVT_RECORDID                 1   // record id
+#define QVEVT_TIME                     2   // time created, seconds since 1970-01-01 UTC
+#define QVEVT_SYSTEMTIME               3   // time created as the XML writes it (UTC, 100 ns)
+#define QVEVT_EVENTID                  4   // event id, without its qualifiers
+#define QVEVT_LEVEL                    5   // 1 critical, 2 error, 3 warning, 4 information
+#define QVEVT_TASK                     6   // task (a classic event's category)
+#define QVEVT_OPCODE                   7   // opcode
+#define QVEVT_KEYWORDS                 8   // keywords as hex text, "0x8000000000000000"
+#define QVEVT_PROVIDER                 9   // provider (a classic event's source)
+#define QVEVT_CHANNEL                 10   // channel
+#define QVEVT_COMPUTER                11   // computer name
+#define QVEVT_USERSID                 12   // user's SID as "S-1-5-...", "" if none
+#define QVEVT_PROCESSID               13   // process id
+#define QVEVT_THREADID                14   // thread id
+#define QVEVT_DATA                    15   // the event's data, an array of {cName, cValue}
+#define QVEVT_MESSAGE                 16   // rendered message ("" unless QVEVT_MESSAGES)
+#define QVEVT_XML                     17   // the whole event as XML
+#define QVEVT_ELEMENTS                17   // elements in the array
+
 #endif

@@ -83,3 +83,44 @@ TEST_F(ConcurrencyTest, WritersAndReadersShareOneLog) {
 }
 
 }  // namespace
+
+// Threads querying at once, each query kept with its flags in the library's table until it
+// is closed; and, in a process of its own, threads that meet at the first lookup of
+// wevtapi.dll.
+constexpr int kQueryThreads = 4;
+constexpr int kQueriesEach = 40;
+
+void query_repeatedly(std::vector<int>* events_read) {
+  for (int q = 0; q < kQueriesEach; ++q) {
+    Value h = run(QVEVTQUERY, {S(""), S(QV_TESTDATA_DIR "/new-user-security.evtx"), S("*"),
+                               N(1 + 4 * (q % 2))});
+    int events = 0;
+    while (run(QVEVTNEXT, {h}).is_array()) ++events;
+    events_read->push_back(events);
+    EXPECT_EQ(run(QVEVTCLOSE, {h}), L(true));
+  }
+}
+
+TEST_F(ConcurrencyTest, QueriesOnManyThreads) {
+  std::vector<std::vector<int>> events(kQueryThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kQueryThreads; ++t) threads.emplace_back(query_repeatedly, &events[t]);
+  for (std::thread& t : threads) t.join();
+  for (const std::vector<int>& each : events) EXPECT_EQ(each, std::vector<int>(kQueriesEach, 4));
+}
+
+TEST(ConcurrencyFirstLookup, ThreadsMeetingAtTheFirstLookupFindTheSameService) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::vector<std::vector<int>> events(kQueryThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kQueryThreads; ++t) threads.emplace_back(query_repeatedly, &events[t]);
+        for (std::thread& t : threads) t.join();
+        int wrong = 0;
+        for (const std::vector<int>& each : events)
+          wrong += each != std::vector<int>(kQueriesEach, 4);
+        std::exit(wrong);
+      },
+      ::testing::ExitedWithCode(0), "");
+}

@@ -156,6 +156,28 @@ TEST_F(FaultInjectionTest, ReadBuffersThatCannotBeHadGiveReadFailed) {
   }
 }
 
+// Each buffer of an event that cannot be had (its values, its XML as UTF-16 and as ANSI,
+// the names of its provider, channel and computer, the room its data is decoded into) fails
+// the read with 8, leaving nothing allocated.
+TEST_F(FaultInjectionTest, EventBuffersThatCannotBeHadGiveReadFailed) {
+  for (uint32_t skip = 0; skip < 20; ++skip) {
+    SCOPED_TRACE("allocation " + std::to_string(skip + 1));
+    Value query = run(QVEVTQUERY, {S(""), S("Application")});
+    qvsim::fail_next("HeapAlloc", 0, 1, skip);
+    Value event = run(QVEVTNEXT, {query});
+    if (event.is_array()) {
+      EXPECT_EQ(skip, 7u) << "allocations that failed the read";
+      run(QVEVTCLOSE, {query});
+      return;
+    }
+    EXPECT_EQ(event, N(ERR_READ_FAILED));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(xpp::live_containers(), 0);
+    run(QVEVTCLOSE, {query});
+  }
+  ADD_FAILURE() << "no read succeeded";
+}
+
 // Freeing the read's buffer may change the thread's last error; the caller still learns
 // why the read failed.
 TEST_F(FaultInjectionTest, FreeingTheBufferKeepsTheReadsError) {

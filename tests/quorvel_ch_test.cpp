@@ -10,6 +10,7 @@
 
 #include "host/status.h"
 #include "reading/event_record.h"
+#include "reading/evt_event.h"
 #include "windows_sim.h"
 
 namespace {
@@ -45,6 +46,16 @@ const Constant kRecordPositions[] = {
     QV_CONSTANT(QVREC_EVENTID), QV_CONSTANT(QVREC_TYPE),          QV_CONSTANT(QVREC_CATEGORY),
     QV_CONSTANT(QVREC_SOURCE),  QV_CONSTANT(QVREC_COMPUTER),      QV_CONSTANT(QVREC_USERSID),
     QV_CONSTANT(QVREC_DATA),    QV_CONSTANT(QVREC_STRINGS),       QV_CONSTANT(QVREC_ELEMENTS),
+};
+
+const Constant kQueryFlagsAndEventPositions[] = {
+    QV_CONSTANT(QVEVT_FILE),      QV_CONSTANT(QVEVT_REVERSE),  QV_CONSTANT(QVEVT_MESSAGES),
+    QV_CONSTANT(QVEVT_RECORDID),  QV_CONSTANT(QVEVT_TIME),     QV_CONSTANT(QVEVT_SYSTEMTIME),
+    QV_CONSTANT(QVEVT_EVENTID),   QV_CONSTANT(QVEVT_LEVEL),    QV_CONSTANT(QVEVT_TASK),
+    QV_CONSTANT(QVEVT_OPCODE),    QV_CONSTANT(QVEVT_KEYWORDS), QV_CONSTANT(QVEVT_PROVIDER),
+    QV_CONSTANT(QVEVT_CHANNEL),   QV_CONSTANT(QVEVT_COMPUTER), QV_CONSTANT(QVEVT_USERSID),
+    QV_CONSTANT(QVEVT_PROCESSID), QV_CONSTANT(QVEVT_THREADID), QV_CONSTANT(QVEVT_DATA),
+    QV_CONSTANT(QVEVT_MESSAGE),   QV_CONSTANT(QVEVT_XML),      QV_CONSTANT(QVEVT_ELEMENTS),
 };
 
 #undef QV_CONSTANT
@@ -100,8 +111,13 @@ TEST_F(QuorvelChTest, RecordPositionsAreTheLibrarys) {
   expect_all(std::begin(kRecordPositions), std::end(kRecordPositions));
 }
 
+TEST_F(QuorvelChTest, QueryFlagsAndEventPositionsAreTheLibrarys) {
+  expect_all(std::begin(kQueryFlagsAndEventPositions), std::end(kQueryFlagsAndEventPositions));
+}
+
 TEST_F(QuorvelChTest, DefinesNothingElseButItsGuard) {
   expect_all(std::begin(kRecordPositions), std::end(kRecordPositions));
+  expect_all(std::begin(kQueryFlagsAndEventPositions), std::end(kQueryFlagsAndEventPositions));
   expect_all(std::begin(kStatusCodes), std::end(kStatusCodes));
   expect_all(std::begin(kEventTypes), std::end(kEventTypes));
   expect_all(std::begin(kReadFlags), std::end(kReadFlags));

@@ -11,6 +11,7 @@
 #include "host/exports.h"
 #include "host/status.h"
 #include "platform/qv_windows.h"
+#include "reading/evt_event.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -126,6 +127,7 @@ struct Export {
 
 Value open_log() { return run(QVOPENEVENTLOG, {S(""), S("Application")}); }
 Value source_handle() { return run(QVREGEVENTSOURCE, {S(""), S("MatrixApp")}); }
+Value evt_query() { return run(QVEVTQUERY, {S(""), S("Application")}); }
 
 bool no_handle(const Kind& k) { return k.parnl() == 0; }
 
@@ -239,6 +241,30 @@ std::vector<Export> exports() {
          if (p == 1) return handle_rule(k, code(ERR_READ_FAILED));
          // The newest record, 1: at once after 0, or after no wait when given 1.
          return code(1);
+       }},
+      {"QVEVTQUERY", QVEVTQUERY, 4,
+       [] {
+         return std::vector<Value>{S(""), S("Application"), S("*"), N(0)};
+       },
+       [](size_t p, const Kind& k) {
+         // Another server cannot be reached, another channel is none the service has, a
+         // query other than "*" here is none Windows accepts, and Application is no file.
+         if (p <= 2 && k.too_long()) return too_long(is(Is::kZero));
+         if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         if (p == 2) return k.name_length() > 0 ? is(Is::kZero) : code(ERR_MISSING_SECOND);
+         if (p == 3 && k.present && !k.arg.value.is_nil() && !k.character())
+           return code(ERR_MISSING_TEXT);
+         if (p == 3) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         return (k.parnl() & QVEVT_FILE) != 0 ? is(Is::kZero) : is(Is::kHandle);
+       }},
+      {"QVEVTNEXT", QVEVTNEXT, 1, [] { return std::vector<Value>{evt_query()}; },
+       [=](size_t, const Kind& k) { return handle_rule(k, code(ERR_READ_FAILED)); }},
+      {"QVEVTCLOSE", QVEVTCLOSE, 1, [] { return std::vector<Value>{evt_query()}; },
+       [=](size_t, const Kind& k) { return handle_rule(k, is(Is::kFalse)); }},
+      {"QVEVTCHANNELS", QVEVTCHANNELS, 1, [] { return std::vector<Value>{}; },
+       [](size_t, const Kind& k) {
+         // Another server cannot be reached: the list is empty.
+         return k.too_long() ? too_long(is(Is::kArray)) : is(Is::kArray);
        }},
       {"QVBACKUPEVENTLOG", QVBACKUPEVENTLOG, 2,
        [] {
@@ -377,7 +403,7 @@ TEST_F(TypeMatrixTest, EveryExportEveryPositionEveryKind) {
           EXPECT_EQ(xpp::live_containers(), 0) << where;
 
           if (p > e.parameters) {
-            bool opener = e.fn == QVREGEVENTSOURCE || e.fn == QVOPENEVENTLOG;
+            bool opener = e.fn == QVREGEVENTSOURCE || e.fn == QVOPENEVENTLOG || e.fn == QVEVTQUERY;
             EXPECT_EQ(r.value.type, baseline_result.type) << where;
             if (!opener) {
               EXPECT_EQ(r.value, baseline_result) << where;
