@@ -48,6 +48,21 @@ if("$ENV{TZ}" STREQUAL "")
   set(ENV{TZ} "UTC0")
 endif()
 
+# Runs a program in the prefix: execute_process's arguments, its results in `status`,
+# `output` or `actual`, and `errors`. A wineserver that ends on its own, idle, just as the
+# program connects leaves it with "wine client error"; the program then never ran, and runs
+# once more.
+function(execute_in_wine)
+  execute_process(${ARGN})
+  if(errors MATCHES "wine client error")
+    message(STATUS "the wineserver went away as the program started; running it once more")
+    execute_process(${ARGN})
+  endif()
+  foreach(result status output actual errors)
+    set(${result} "${${result}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
 if(MODE STREQUAL "boot")
   # The first start of a new prefix takes a while (about 15 to 60 seconds).
   execute_process(COMMAND ${WINE} wineboot --init RESULT_VARIABLE status
@@ -75,7 +90,7 @@ if(MODE STREQUAL "run")
       list(APPEND arguments "${windows_path}")
     endforeach()
   endif()
-  execute_process(COMMAND ${WINE} ${PROGRAM} ${arguments} WORKING_DIRECTORY ${dir}
+  execute_in_wine(COMMAND ${WINE} ${PROGRAM} ${arguments} WORKING_DIRECTORY ${dir}
                   RESULT_VARIABLE status
                   OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 150)
   string(REPLACE "\r\n" "\n" output "${output}")
@@ -91,7 +106,7 @@ if(MODE STREQUAL "golden")
   # The script by its plain name from its own folder: no Unix path reaches the program.
   get_filename_component(dir ${SCRIPT} DIRECTORY)
   get_filename_component(file ${SCRIPT} NAME)
-  execute_process(COMMAND ${WINE} ${PROGRAM} ${QVCALL_ARGS} ${file} WORKING_DIRECTORY ${dir}
+  execute_in_wine(COMMAND ${WINE} ${PROGRAM} ${QVCALL_ARGS} ${file} WORKING_DIRECTORY ${dir}
                   RESULT_VARIABLE status OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                   TIMEOUT 150)
   if(EXISTS ${WINE_EXPECTED})
@@ -132,7 +147,7 @@ if(MODE STREQUAL "wow64")
       set(expected "0\n\"rendered\"+Chr(13)+Chr(10)\n0\n")
     endif()
     list(APPEND statements -e "QVDELEVENTKEY('QvWow64')")
-    execute_process(COMMAND ${WINE} ${PROGRAM} ${statements} WORKING_DIRECTORY ${dir}
+    execute_in_wine(COMMAND ${WINE} ${PROGRAM} ${statements} WORKING_DIRECTORY ${dir}
                     RESULT_VARIABLE status OUTPUT_VARIABLE actual ERROR_VARIABLE errors
                     TIMEOUT 150)
     file(REMOVE ${system32}/${file} ${syswow64}/${file})
