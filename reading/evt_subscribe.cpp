@@ -34,6 +34,19 @@ EVT_HANDLE subscribe(const qv::Wevtapi& api, EVT_HANDLE session, HANDLE signal, 
   return handle;
 }
 
+// Whether the service subscribes to the channel with the query at all, asked before a stored
+// bookmark is read: a channel or query it refuses is reported as such rather than as a fault
+// of the bookmark, and a wevtapi.dll that subscribes to nothing (Wine's) is never asked to
+// read a bookmark, which would end the process there.
+bool channel_accepted(const qv::Wevtapi& api, EVT_HANDLE session, HANDLE signal, LPCWSTR channel,
+                      LPCWSTR query) {
+  EVT_HANDLE trial = api.subscribe(session, signal, channel, query, nullptr, nullptr, nullptr,
+                                   EvtSubscribeToFutureEvents);
+  if (trial == nullptr) return false;
+  qv::close_quietly(&api, trial);
+  return true;
+}
+
 }  // namespace
 
 QV_EXPORT QVEVTSUBSCRIBE(XppParamList pl) {
@@ -64,13 +77,15 @@ QV_EXPORT QVEVTSUBSCRIBE(XppParamList pl) {
   EVT_HANDLE handle = nullptr;
   WCHAR wide_path[MAX_NAME_BYTES];
   const bool path_given = parameters.path_count != 0;
+  LPCWSTR channel = path_given ? wide_path : nullptr;
   if (query != nullptr && (!from_bookmark || bookmark_xml != nullptr) &&
       (!path_given || qv::widen_into(parameters.path, wide_path)) &&
       qv::open_session(&api, parameters.server, &state.session) &&
-      (!from_bookmark || (state.bookmark = api.create_bookmark(bookmark_xml)) != nullptr) &&
-      (state.signal = CreateEventA(nullptr, TRUE, FALSE, nullptr)) != nullptr) {
-    handle = subscribe(api, state.session, state.signal, path_given ? wide_path : nullptr, query,
-                       state.bookmark, (flags & QVEVT_EXISTING) != 0);
+      (state.signal = CreateEventA(nullptr, TRUE, FALSE, nullptr)) != nullptr &&
+      (!from_bookmark || channel_accepted(api, state.session, state.signal, channel, query)) &&
+      (!from_bookmark || (state.bookmark = api.create_bookmark(bookmark_xml)) != nullptr)) {
+    handle = subscribe(api, state.session, state.signal, channel, query, state.bookmark,
+                       (flags & QVEVT_EXISTING) != 0);
   }
   const DWORD error = GetLastError();
   qv::heap_free(query);
