@@ -188,7 +188,11 @@ bool next_event(const qv::Wevtapi& api, EVT_HANDLE query, HANDLE signal, DWORD w
     if (api.next(query, 1, event, signal == nullptr ? kWaitAsLongAsItTakes : 0, 0, &returned) &&
         returned != 0)
       return true;
-    if (returned == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NO_MORE_ITEMS);
+    // A subscription whose service has not handed its events over yet answers 1460 to a read
+    // that does not wait: none there yet, as 259 says.
+    const DWORD error = GetLastError();
+    if (returned == 0 && (error == ERROR_SUCCESS || (signal != nullptr && error == ERROR_TIMEOUT)))
+      SetLastError(ERROR_NO_MORE_ITEMS);
     if (signal == nullptr || GetLastError() != ERROR_NO_MORE_ITEMS) return false;
     const DWORD waited = GetTickCount() - start;
     if (waited >= wait) return false;
