@@ -32,12 +32,25 @@ const EvtBookmark::Mark* mark_of(const EvtBookmark& bookmark, const std::string&
   return nullptr;
 }
 
+// Whether the channel holds an event of that record id.
+bool holds(const std::string& channel, uint64_t id) {
+  std::unique_ptr<EventSource> source;
+  if (id == 0 || open_channel_after(channel, id - 1, &source) != ERROR_SUCCESS) return false;
+  for (size_t i = 0; i < source->size(); ++i) {
+    pugi::xml_document doc;
+    if (source->load(i, &doc) != ERROR_SUCCESS) return false;
+    const uint64_t found = record_id(doc);
+    if (found >= id) return found == id;
+  }
+  return false;
+}
+
 // Where a subscription starts reading a channel: the record id after which its events come.
 // A bookmarked event that is no longer there (the log cleared, or overwritten) fails a strict
 // subscription with 1168; otherwise the events after the one closest to it come.
 DWORD start_after(const std::string& channel, DWORD flags, const EvtBookmark* bookmark,
                   uint64_t* after, bool* pending) {
-  uint64_t oldest = 0;
+  uint64_t oldest = 0;  // not used: a channel may have gaps between its record ids
   uint64_t newest = 0;
   if (DWORD error = channel_span(channel, &oldest, &newest)) return error;
   switch (flags & EvtSubscribeOriginMask) {
@@ -49,8 +62,7 @@ DWORD start_after(const std::string& channel, DWORD flags, const EvtBookmark* bo
       break;
     default: {
       const EvtBookmark::Mark* mark = mark_of(*bookmark, channel);
-      const bool present =
-          mark != nullptr && oldest <= mark->record_id && mark->record_id <= newest;
+      const bool present = mark != nullptr && holds(channel, mark->record_id);
       if (!present && (flags & EvtSubscribeStrict) != 0) return ERROR_NOT_FOUND;
       *after = mark == nullptr ? 0 : std::min(mark->record_id, newest);
     }
