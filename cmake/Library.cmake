@@ -9,10 +9,13 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_xml.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_bookmark.cpp
   ${PROJECT_SOURCE_DIR}/reading/evt_next.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_parameters.cpp
   ${PROJECT_SOURCE_DIR}/reading/evt_queries.cpp
   ${PROJECT_SOURCE_DIR}/reading/evt_query.cpp
   ${PROJECT_SOURCE_DIR}/reading/evt_render.cpp
+  ${PROJECT_SOURCE_DIR}/reading/evt_subscribe.cpp
   ${PROJECT_SOURCE_DIR}/reading/log_handles.cpp
   ${PROJECT_SOURCE_DIR}/reading/message_loader.cpp
   ${PROJECT_SOURCE_DIR}/reading/record_reader.cpp

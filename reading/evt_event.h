@@ -1,12 +1,13 @@
 // The event of the event log of Windows Vista and later as an Xbase++ array (QVEVTNEXT), and
-// the flags of a query (QVEVTQUERY).
+// the flags of a query (QVEVTQUERY) or subscription (QVEVTSUBSCRIBE).
 #ifndef QUORVEL_READING_EVT_EVENT_H
 #define QUORVEL_READING_EVT_EVENT_H
 
-// Flags of QVEVTQUERY, added together.
+// Flags of QVEVTQUERY and QVEVTSUBSCRIBE, added together.
 #define QVEVT_FILE 1      // the path names a log file, not a channel
 #define QVEVT_REVERSE 2   // newest first
 #define QVEVT_MESSAGES 4  // each event with its rendered message
+#define QVEVT_EXISTING 8  // a subscription reads the channel's existing events first
 
 // Positions in the array of QVEVTNEXT.
 #define QVEVT_RECORDID 1    // the event's record id

@@ -1,5 +1,7 @@
-// QVEVTNEXT: the next event of a query of the event log of Windows Vista and later, as an
-// array of its system values, its data, its message and its whole XML.
+// QVEVTNEXT: the next event of a query or subscription of the event log of Windows Vista and
+// later, as an array of its system values, its data, its message and its whole XML; on a
+// subscription it waits for one as long as the caller allows. The handle's bookmark follows
+// each event returned.
 #include "host/exports.h"
 #include "host/frame.h"
 #include "reading/event_record.h"
@@ -10,7 +12,8 @@
 
 namespace {
 
-// EvtNext waits for the query's next event as long as it takes (INFINITE).
+// EvtNext waits for a query's next event as long as it takes (INFINITE); on a subscription
+// it never waits.
 constexpr DWORD kWaitAsLongAsItTakes = 0xFFFFFFFFu;
 
 // 100 ns intervals from 1601-01-01 to 1970-01-01.
@@ -108,8 +111,9 @@ void release_all(ContainerHandle a, ContainerHandle b, ContainerHandle c) {
   if (c != NULLCONTAINER) _conRelease(c);
 }
 
-// The event as the call's result: the array, or ERR_NO_ARRAY when it could not be made.
-void return_event(XppParamList pl, qv::RenderedEvent* event) {
+// The event as the call's result: the array, or ERR_NO_ARRAY when it could not be made
+// (false).
+bool return_event(XppParamList pl, qv::RenderedEvent* event) {
   using qv::system_value;
   const DWORD pair_count =
       qv::scan_event_data(event->xml, event->xml_bytes, event->scratch, nullptr, nullptr);
@@ -122,7 +126,7 @@ void return_event(XppParamList pl, qv::RenderedEvent* event) {
   if (array == NULLCONTAINER || data == NULLCONTAINER || work == NULLCONTAINER || pairs.failed) {
     release_all(array, data, work);
     _retnl(pl, ERR_NO_ARRAY);
-    return;
+    return false;
   }
   const EVT_VARIANT& record_id = system_value(*event, EvtSystemEventRecordId);
   const EVT_VARIANT& created = system_value(*event, EvtSystemTimeCreated);
@@ -152,6 +156,7 @@ void return_event(XppParamList pl, qv::RenderedEvent* event) {
   put_text(array, work, QVEVT_XML, event->xml, event->xml_bytes);
   _conReturn(pl, array);
   release_all(array, data, work);
+  return true;
 }
 
 void return_nil(XppParamList pl) {
@@ -164,6 +169,43 @@ void return_nil(XppParamList pl) {
   _conRelease(nil);
 }
 
+// The milliseconds to wait: 0 for a time that is absent, 0 or negative.
+DWORD wait_time(XppParamList pl) {
+  const LONG milliseconds = _parnl(pl, 2);
+  return milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+}
+
+// The next event: of a query, as EvtNext gives it; of a subscription, the one that comes
+// within `wait` milliseconds. The event object is reset before the last look that precedes
+// each wait, so that an event written between that look and the wait still ends the wait.
+// False with the thread's last error set (259 when none came).
+bool next_event(const qv::Wevtapi& api, EVT_HANDLE query, HANDLE signal, DWORD wait,
+                EVT_HANDLE* event) {
+  const DWORD start = GetTickCount();
+  bool reset = false;
+  for (;;) {
+    DWORD returned = 0;
+    if (api.next(query, 1, event, signal == nullptr ? kWaitAsLongAsItTakes : 0, 0, &returned) &&
+        returned != 0)
+      return true;
+    // A subscription whose service has not handed its events over yet answers 1460 to a read
+    // that does not wait: none there yet, as 259 says.
+    const DWORD error = GetLastError();
+    if (returned == 0 && (error == ERROR_SUCCESS || (signal != nullptr && error == ERROR_TIMEOUT)))
+      SetLastError(ERROR_NO_MORE_ITEMS);
+    if (signal == nullptr || GetLastError() != ERROR_NO_MORE_ITEMS) return false;
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= wait) return false;
+    if (!reset) {
+      reset = ResetEvent(signal) != FALSE;
+      if (!reset) return false;
+      continue;
+    }
+    reset = false;
+    if (WaitForSingleObject(signal, wait - waited) == WAIT_FAILED) return false;
+  }
+}
+
 }  // namespace
 
 QV_EXPORT QVEVTNEXT(XppParamList pl) {
@@ -174,9 +216,9 @@ QV_EXPORT QVEVTNEXT(XppParamList pl) {
     _retnl(pl, ERR_READ_FAILED);
     return;
   }
+  const qv::QueryState state = qv::query_state(query);
   EVT_HANDLE event = nullptr;
-  DWORD returned = 0;
-  if (!api.next(query, 1, &event, kWaitAsLongAsItTakes, 0, &returned) || returned == 0) {
+  if (!next_event(api, query, state.signal, wait_time(pl), &event)) {
     const DWORD error = GetLastError();
     if (error == ERROR_NO_MORE_ITEMS) {
       return_nil(pl);
@@ -186,17 +228,21 @@ QV_EXPORT QVEVTNEXT(XppParamList pl) {
     SetLastError(error);
     return;
   }
-  const qv::QueryState state = qv::query_state(query);
   qv::RenderedEvent rendered;
   const bool ok =
       qv::render_event(api, event, state.session, (state.flags & QVEVT_MESSAGES) != 0, &rendered);
-  qv::close_quietly(&api, event);
   if (!ok) {
+    qv::close_quietly(&api, event);
     _retnl(pl, ERR_READ_FAILED);
     return;
   }
   const DWORD error = GetLastError();
-  return_event(pl, &rendered);
+  // The bookmark follows only an event the caller got. Should it fail to follow, the event is
+  // still returned: after a restart from the stored bookmark it comes again rather than never.
+  if (return_event(pl, &rendered) && state.bookmark != nullptr &&
+      api.update_bookmark(state.bookmark, event))
+    qv::mark_returned(query);
   qv::release_rendered(&rendered);
+  qv::close_quietly(&api, event);
   SetLastError(error);
 }

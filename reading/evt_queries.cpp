@@ -1,5 +1,7 @@
 #include "reading/evt_queries.h"
 
+#include "host/frame.h"
+
 namespace {
 
 // A slot belongs to the query whose handle it holds; a thread claims a free slot by writing
@@ -8,6 +10,9 @@ struct Slot {
   EVT_HANDLE query;
   EVT_HANDLE session;
   DWORD flags;
+  EVT_HANDLE bookmark;
+  HANDLE signal;
+  LONG returned;
 };
 Slot slots[qv::kQueriesKept];
 
@@ -17,12 +22,23 @@ Slot* slot_of(EVT_HANDLE query) {
   return nullptr;
 }
 
+qv::QueryState state_of(const Slot& slot) {
+  qv::QueryState state;
+  state.session = __atomic_load_n(&slot.session, __ATOMIC_RELAXED);
+  state.flags = __atomic_load_n(&slot.flags, __ATOMIC_RELAXED);
+  state.bookmark = __atomic_load_n(&slot.bookmark, __ATOMIC_RELAXED);
+  state.signal = __atomic_load_n(&slot.signal, __ATOMIC_RELAXED);
+  state.returned = __atomic_load_n(&slot.returned, __ATOMIC_ACQUIRE) != 0;
+  return state;
+}
+
+const qv::QueryState kNone = {nullptr, 0, nullptr, nullptr, false};
+
 }  // namespace
 
 namespace qv {
 
 bool keep_query(EVT_HANDLE query, QueryState state) {
-  if (state.session == nullptr && (state.flags & QVEVT_MESSAGES) == 0) return true;
   for (Slot& slot : slots) {
     EVT_HANDLE free_slot = nullptr;
     if (__atomic_load_n(&slot.query, __ATOMIC_RELAXED) != nullptr) continue;
@@ -33,6 +49,9 @@ bool keep_query(EVT_HANDLE query, QueryState state) {
       continue;
     __atomic_store_n(&slot.session, state.session, __ATOMIC_RELAXED);
     __atomic_store_n(&slot.flags, state.flags, __ATOMIC_RELAXED);
+    __atomic_store_n(&slot.bookmark, state.bookmark, __ATOMIC_RELAXED);
+    __atomic_store_n(&slot.signal, state.signal, __ATOMIC_RELAXED);
+    __atomic_store_n(&slot.returned, LONG{0}, __ATOMIC_RELAXED);
     __atomic_store_n(&slot.query, query, __ATOMIC_RELEASE);
     return true;
   }
@@ -41,27 +60,44 @@ bool keep_query(EVT_HANDLE query, QueryState state) {
 }
 
 QueryState query_state(EVT_HANDLE query) {
-  QueryState state = {nullptr, 0};
   Slot* slot = slot_of(query);
-  if (slot != nullptr) {
-    state.session = __atomic_load_n(&slot->session, __ATOMIC_RELAXED);
-    state.flags = __atomic_load_n(&slot->flags, __ATOMIC_RELAXED);
-  }
-  return state;
+  return slot == nullptr ? kNone : state_of(*slot);
+}
+
+void mark_returned(EVT_HANDLE query) {
+  Slot* slot = slot_of(query);
+  if (slot != nullptr) __atomic_store_n(&slot->returned, LONG{1}, __ATOMIC_RELEASE);
 }
 
 QueryState forget_query(EVT_HANDLE query) {
-  QueryState state = {nullptr, 0};
   Slot* slot = slot_of(query);
-  if (slot == nullptr) return state;
-  state.session = __atomic_load_n(&slot->session, __ATOMIC_RELAXED);
-  state.flags = __atomic_load_n(&slot->flags, __ATOMIC_RELAXED);
+  if (slot == nullptr) return kNone;
+  const QueryState state = state_of(*slot);
   EVT_HANDLE expected = query;
   // Of two threads closing the same query, one takes its state.
   if (!__atomic_compare_exchange_n(&slot->query, &expected, nullptr, false, __ATOMIC_ACQ_REL,
                                    __ATOMIC_RELAXED))
-    return QueryState{nullptr, 0};
+    return kNone;
   return state;
+}
+
+LONG keep_or_close(const Wevtapi& api, EVT_HANDLE handle, QueryState state) {
+  if (handle != nullptr && state.bookmark == nullptr) state.bookmark = api.create_bookmark(nullptr);
+  if (handle != nullptr && state.bookmark != nullptr && keep_query(handle, state))
+    return number_from_handle(handle);
+  close_quietly(&api, handle);
+  close_state(api, state);
+  return 0;
+}
+
+void close_state(const Wevtapi& api, const QueryState& state) {
+  close_quietly(&api, state.bookmark);
+  close_quietly(&api, state.session);
+  if (state.signal != nullptr) {
+    const DWORD error = GetLastError();
+    CloseHandle(state.signal);
+    SetLastError(error);
+  }
 }
 
 }  // namespace qv

@@ -1,51 +1,13 @@
 // The event log of Windows Vista and later: QVEVTQUERY opens a query on a channel or a log
-// file, QVEVTCLOSE closes it, QVEVTCHANNELS lists the channels.
+// file, QVEVTCLOSE closes it or a subscription, QVEVTCHANNELS lists the channels.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "reading/evt_parameters.h"
 #include "reading/evt_queries.h"
 #include "reading/wevtapi.h"
 #include "reading/wide_text.h"
 
 namespace {
-
-// A character parameter of any length in UTF-16, after the caller's conversion to ANSI;
-// "*" (every event) when it is absent or empty. Null with the last error set when it could
-// not be had.
-WCHAR* fetch_query(XppParamList pl, ULONG index) {
-  const ULONG length = qv::is_character(_partype(pl, index)) ? _parclen(pl, index) : 0;
-  if (length == 0) return qv::widen("*", 1);
-  char* text = static_cast<char*>(qv::heap_alloc_zeroed(static_cast<SIZE_T>(length) + 1));
-  if (text == nullptr) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  const ULONG count = _parc(text, length + 1, pl, index);
-  qv::text_to_windows(text, count);
-  WCHAR* wide = qv::widen(text, count);
-  qv::heap_free(text);
-  return wide;
-}
-
-// Whether the character parameter is a structured query: its first character that is no
-// blank, among the first ones, opens an element (<QueryList>), and the query names its own
-// paths.
-bool is_structured(XppParamList pl, ULONG index) {
-  char head[64];
-  memset(head, 0, sizeof head);
-  _parc(head, sizeof head - 1, pl, index);
-  const char* first = head;
-  while (*first == ' ' || *first == '\t' || *first == '\r' || *first == '\n') ++first;
-  return *first == '<';
-}
-
-// The handle to return for a query: the query's own, kept with its session and flags.
-LONG keep_or_close(const qv::Wevtapi& api, EVT_HANDLE query, EVT_HANDLE session, DWORD flags) {
-  if (query != nullptr && qv::keep_query(query, qv::QueryState{session, flags}))
-    return qv::number_from_handle(query);
-  qv::close_quietly(&api, query);
-  qv::close_quietly(&api, session);
-  return 0;
-}
 
 // The names of every channel as zero-terminated ANSI texts one after another in a heap
 // buffer; false with the last error set when they could not all be had.
@@ -119,29 +81,8 @@ void return_names(XppParamList pl, char* names, DWORD count) {
 }  // namespace
 
 QV_EXPORT QVEVTQUERY(XppParamList pl) {
-  char server[MAX_NAME_BYTES];
-  char path[MAX_NAME_BYTES];
-  if (qv::fetch_name(pl, 1, server) == qv::kNameTooLong) {
-    _retnl(pl, 0);
-    return;
-  }
-  const ULONG path_count = qv::fetch_name(pl, 2, path);
-  const ULONG query_type = _partype(pl, 3);
-  const bool query_given = qv::has_value(query_type);
-  const bool structured = qv::is_character(query_type) && is_structured(pl, 3);
-  // Only a structured query may leave the path out: it names its own.
-  if (path_count == 0 && !structured) {
-    _retnl(pl, ERR_MISSING_SECOND);
-    return;
-  }
-  if (path_count == qv::kNameTooLong) {
-    _retnl(pl, 0);
-    return;
-  }
-  if (query_given && !qv::is_character(query_type)) {
-    _retnl(pl, ERR_MISSING_TEXT);
-    return;
-  }
+  qv::QueryParameters parameters;
+  if (!qv::fetch_query_parameters(pl, &parameters)) return;
   const DWORD flags =
       static_cast<DWORD>(_parnl(pl, 4)) & (QVEVT_FILE | QVEVT_REVERSE | QVEVT_MESSAGES);
   qv::Wevtapi api;
@@ -149,7 +90,7 @@ QV_EXPORT QVEVTQUERY(XppParamList pl) {
     _retnl(pl, 0);
     return;
   }
-  WCHAR* query = fetch_query(pl, 3);
+  WCHAR* query = qv::fetch_wide_text(pl, 3, "*");
   if (query == nullptr) {
     _retnl(pl, 0);
     return;
@@ -157,16 +98,18 @@ QV_EXPORT QVEVTQUERY(XppParamList pl) {
   WCHAR wide_path[MAX_NAME_BYTES];
   EVT_HANDLE session = nullptr;
   EVT_HANDLE handle = nullptr;
-  if ((path_count == 0 || qv::widen_into(path, wide_path)) &&
-      qv::open_session(&api, server, &session)) {
+  const bool path_given = parameters.path_count != 0;
+  if ((!path_given || qv::widen_into(parameters.path, wide_path)) &&
+      qv::open_session(&api, parameters.server, &session)) {
     DWORD evt_flags = (flags & QVEVT_FILE) != 0 ? EvtQueryFilePath : EvtQueryChannelPath;
     evt_flags |= (flags & QVEVT_REVERSE) != 0 ? EvtQueryReverseDirection : EvtQueryForwardDirection;
-    handle = api.query(session, path_count == 0 ? nullptr : wide_path, query, evt_flags);
+    handle = api.query(session, path_given ? wide_path : nullptr, query, evt_flags);
   }
   const DWORD error = GetLastError();
   qv::heap_free(query);
   SetLastError(error);
-  _retnl(pl, keep_or_close(api, handle, session, flags));
+  _retnl(pl,
+         qv::keep_or_close(api, handle, qv::QueryState{session, flags, nullptr, nullptr, false}));
 }
 
 QV_EXPORT QVEVTCLOSE(XppParamList pl) {
@@ -179,7 +122,7 @@ QV_EXPORT QVEVTCLOSE(XppParamList pl) {
   }
   const qv::QueryState state = qv::forget_query(handle);
   const BOOL closed = api.close(handle);
-  qv::close_quietly(&api, state.session);
+  qv::close_state(api, state);
   _retl(pl, closed);
 }
 

@@ -15,7 +15,7 @@ int state = kNotLookedUp;
 #define QV_WEVTAPI_FIELDS(apply)                                                                  \
   apply(open_session) apply(query) apply(next) apply(close) apply(create_render_context)          \
       apply(render) apply(format_message) apply(open_publisher_metadata) apply(open_channel_enum) \
-          apply(next_channel_path)
+          apply(next_channel_path) apply(subscribe) apply(create_bookmark) apply(update_bookmark)
 
 template <typename Function>
 bool find(HMODULE module, const char* name, Function* function) {
@@ -34,7 +34,10 @@ bool look_up(qv::Wevtapi* found) {
          find(module, "EvtFormatMessage", &found->format_message) &&
          find(module, "EvtOpenPublisherMetadata", &found->open_publisher_metadata) &&
          find(module, "EvtOpenChannelEnum", &found->open_channel_enum) &&
-         find(module, "EvtNextChannelPath", &found->next_channel_path);
+         find(module, "EvtNextChannelPath", &found->next_channel_path) &&
+         find(module, "EvtSubscribe", &found->subscribe) &&
+         find(module, "EvtCreateBookmark", &found->create_bookmark) &&
+         find(module, "EvtUpdateBookmark", &found->update_bookmark);
 }
 
 }  // namespace

@@ -19,6 +19,9 @@ struct Wevtapi {
   decltype(&EvtOpenPublisherMetadata) open_publisher_metadata;
   decltype(&EvtOpenChannelEnum) open_channel_enum;
   decltype(&EvtNextChannelPath) next_channel_path;
+  decltype(&EvtSubscribe) subscribe;
+  decltype(&EvtCreateBookmark) create_bookmark;
+  decltype(&EvtUpdateBookmark) update_bookmark;
 };
 
 // The functions, looked up once in the process, copied into `api`. False, with

@@ -11,7 +11,8 @@
 //  Windows Vista and later, the errors of the last 24 hours of the System
 //  channel with their messages and data; then follows the Application log for
 //  a minute, showing each event written to it, and carries on after the last
-//  one shown when it runs again.
+//  one shown when it runs again; then, on Windows Vista and later, watches the
+//  Application channel for a minute the same way, from a stored bookmark.
 //
 //  Build:   xpp evdemo.prg
 //           alink evdemo.obj          (the #pragma below names quorvel.lib)
@@ -72,6 +73,7 @@ PROCEDURE Main
    ShowSystemLog(5)
    ShowRecentErrors("System", 5)
    FollowLog("Application", "evdemo.pos", 60)
+   WatchChannel("Application", "evdemo.xml", 60)
 RETURN
 
 
@@ -266,3 +268,44 @@ FUNCTION FromOldest(nLog)
    LOCAL nOldest := 0
    QVQUERYOLDESTLOGENTRY(nLog, @nOldest)
 RETURN Max(nOldest - 1, 0)
+
+
+// Watches a channel for nSeconds: shows each event that comes once, in
+// order. The bookmark of the last event shown is kept in cBookmarkFile, so
+// that the next run carries on after it; the first run starts with what is
+// written from then on.
+PROCEDURE WatchChannel(cChannel, cBookmarkFile, nSeconds)
+   LOCAL nSub, aEvent, nEnd, cBookmark := "", cError := ""
+
+   IF File(cBookmarkFile)
+      cBookmark := MemoRead(cBookmarkFile)
+   ENDIF
+   nSub := QVEVTSUBSCRIBE("", cChannel, "*", cBookmark)
+   IF nSub == 0
+      // 120 on Windows XP and Server 2003, which have no channels.
+      ? "QVEVTSUBSCRIBE failed:", QVEVENTGETLASTERROR(@cError), cError
+      RETURN
+   ENDIF
+   IF QVEVENTGETLASTERROR() == 1168
+      // The bookmarked event is gone (the log was cleared or overwritten):
+      // the subscription goes on after the closest one, some may be missed.
+      ? "The bookmarked event is no longer in the log: events may be missing."
+   ENDIF
+   ? "Watching the", cChannel, "channel; write events to see them here."
+   nEnd := Seconds() + nSeconds
+   DO WHILE Seconds() < nEnd
+      // Blocks this thread for up to a second, and returns as soon as an
+      // event comes; NIL when none came.
+      aEvent := QVEVTNEXT(nSub, 1000)
+      IF ValType(aEvent) == "A"
+         ? aEvent[QVEVT_RECORDID], ;
+           QVFORMATDATETIME(aEvent[QVEVT_TIME], "%H:%M:%S"), ;
+           aEvent[QVEVT_PROVIDER], "event", aEvent[QVEVT_EVENTID]
+         MemoWrit(cBookmarkFile, QVEVTBOOKMARK(nSub))
+      ELSEIF aEvent == ERR_READ_FAILED
+         ? "QVEVTNEXT failed:", QVEVENTGETLASTERROR(@cError), cError
+         EXIT
+      ENDIF
+   ENDDO
+   QVEVTCLOSE(nSub)
+RETURN

@@ -52,10 +52,11 @@
 #define QVREC_STRINGS                 11   // insertion strings, an array
 #define QVREC_ELEMENTS                11   // elements in the array
 
-// Flags for QVEVTQUERY (parameter 4), added together.
+// Flags for QVEVTQUERY (parameter 4) and QVEVTSUBSCRIBE (parameter 5), added together.
 #define QVEVT_FILE                     1   // the path is a log file (.evtx), not a channel
 #define QVEVT_REVERSE                  2   // newest events first
 #define QVEVT_MESSAGES                 4   // each event with its rendered message
+#define QVEVT_EXISTING                 8   // QVEVTSUBSCRIBE: the channel's existing events first
 
 // Positions in the array of QVEVTNEXT: aEvent[QVEVT_PROVIDER] is the name of
 // the provider that wrote the event.

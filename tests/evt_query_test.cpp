@@ -1,8 +1,10 @@
 // The exports of the event log of Windows Vista and later: queries on a channel served from a
 // real .evtx file and on the file itself, each event's array, the classic logs as channels
-// (messages, an OEM program), failures with Windows' codes, and wevtapi.dll absent.
+// (messages, an OEM program), subscriptions and bookmarks, failures with Windows' codes, and
+// wevtapi.dll absent.
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include "host/exports.h"
 #include "host/status.h"
@@ -201,19 +203,101 @@ TEST_F(EvtTest, ChannelsListedAndQueriesClosedOnce) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Failures: 0 from the query with Windows' reason, an empty list of channels.
+// Subscriptions: the events each reads, from a bookmark taken after the second of three, and
+// the last error it leaves.
+
+void write_event(double id) {
+  Value source = run(QVREGEVENTSOURCE, {S(""), S("Follower")});
+  EXPECT_EQ(run(QVREPORTEVENT, {source, N(4), N(id), S("event")}), L(true));
+  run(QVDEREGEVENTSOURCE, {source});
+}
+
+std::string bookmark_of(double record_id) {
+  return "<BookmarkList>\r\n  <Bookmark Channel='Application' RecordId='" +
+         xpp::to_literal(N(record_id)) + "' IsCurrent='true'/>\r\n</BookmarkList>";
+}
+
+struct Follow {
+  const char* name;
+  bool from_bookmark;
+  double flags;
+  bool clear;  // the log cleared before the subscription, and event 4 written after
+  std::vector<double> events;
+  DWORD error;
+};
+void PrintTo(const Follow& f, std::ostream* os) { *os << f.name; }
+
+class EvtFollowing : public EvtTest, public ::testing::WithParamInterface<Follow> {};
+
+TEST_P(EvtFollowing, EventsAfterTheStart) {
+  const Follow& f = GetParam();
+  for (double id : {1, 2, 3}) write_event(id);
+  Value query =
+      run(QVEVTQUERY, {NIL(), S("Application"), S("*[System[Provider[@Name='Follower']]]")});
+  EXPECT_EQ(run(QVEVTBOOKMARK, {query}), S(""));
+  run(QVEVTNEXT, {query});
+  const double second = run(QVEVTNEXT, {query}).items.at(QVEVT_RECORDID - 1).number;
+  const Value bookmark = run(QVEVTBOOKMARK, {query});
+  EXPECT_EQ(bookmark, S(bookmark_of(second)));
+  run(QVEVTCLOSE, {query});
+  if (f.clear) run(QVCLEAREVENTLOG, {run(QVOPENEVENTLOG, {S(""), S("Application")})});
+  Value subscription =
+      run(QVEVTSUBSCRIBE, {NIL(), S("Application"), S("*[System[Provider[@Name='Follower']]]"),
+                           f.from_bookmark ? bookmark : NIL(), N(f.flags)});
+  EXPECT_EQ(GetLastError(), f.error);
+  ASSERT_NE(subscription, N(0));
+  if (f.clear) write_event(4);
+  std::vector<double> ids;
+  for (Value e; (e = run(QVEVTNEXT, {subscription})).is_array();)
+    ids.push_back(e.items.at(QVEVT_EVENTID - 1).number);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+  EXPECT_EQ(ids, f.events);
+  EXPECT_EQ(run(QVEVTCLOSE, {subscription}), L(true));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EvtFollowing,
+    ::testing::Values(Follow{"future_only", false, 0, false, {}, 0},
+                      Follow{"existing_first", false, QVEVT_EXISTING, false, {1, 2, 3}, 0},
+                      Follow{"after_bookmark", true, QVEVT_EXISTING, false, {3}, 0},
+                      Follow{"stale_bookmark", true, 0, true, {4}, ERROR_NOT_FOUND}),
+    [](const ::testing::TestParamInfo<Follow>& row) { return std::string(row.param.name); });
+
+// A write on another thread ends a waiting QVEVTNEXT; a wait with none written gives NIL.
+TEST_F(EvtTest, WaitingSubscriptionSeesAWriteOfAnotherThread) {
+  Value subscription = run(QVEVTSUBSCRIBE, {NIL(), S("Application")});
+  ASSERT_NE(subscription, N(0));
+  EXPECT_TRUE(run(QVEVTNEXT, {subscription, N(30)}).is_nil());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+  std::thread writer([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    write_event(21);
+  });
+  Value event = run(QVEVTNEXT, {subscription, N(60000)});
+  writer.join();
+  ASSERT_TRUE(event.is_array()) << xpp::to_literal(event);
+  EXPECT_EQ(event.items.at(QVEVT_EVENTID - 1), N(21));
+  EXPECT_EQ(run(QVEVTBOOKMARK, {subscription}),
+            S(bookmark_of(event.items.at(QVEVT_RECORDID - 1).number)));
+  EXPECT_EQ(run(QVEVTCLOSE, {subscription}), L(true));
+  EXPECT_EQ(run(QVEVTBOOKMARK, {subscription}), N(ERR_READ_FAILED));
+}
+
+// ---------------------------------------------------------------------------------------
+// Failures: 0 from the query or subscription with Windows' reason, an empty list of channels.
 
 struct Failure {
   const char* name;
   std::vector<xpp::Arg> args;
   DWORD error;
+  xpp::ExportFn fn = QVEVTQUERY;
 };
 void PrintTo(const Failure& f, std::ostream* os) { *os << f.name; }
 
 class EvtFailures : public EvtTest, public ::testing::WithParamInterface<Failure> {};
 
 TEST_P(EvtFailures, ZeroWithWindowsReason) {
-  EXPECT_EQ(run(QVEVTQUERY, GetParam().args), N(0));
+  EXPECT_EQ(run(GetParam().fn, GetParam().args), N(0));
   EXPECT_EQ(GetLastError(), GetParam().error);
 }
 
@@ -230,7 +314,19 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"function_not_accepted",
                 {NIL(), S(kChannel), S("*[System[contains(Channel,'S')]]")},
                 ERROR_EVT_INVALID_QUERY},
-        Failure{"other_server", {S("\\\\ELSEWHERE"), S(kChannel)}, RPC_S_SERVER_UNAVAILABLE}),
+        Failure{"other_server", {S("\\\\ELSEWHERE"), S(kChannel)}, RPC_S_SERVER_UNAVAILABLE},
+        Failure{"subscribe_unknown_channel",
+                {NIL(), S("No-Such/Channel")},
+                ERROR_EVT_CHANNEL_NOT_FOUND,
+                QVEVTSUBSCRIBE},
+        Failure{"subscribe_to_file",
+                {NIL(), S(kFile), NIL(), NIL(), N(QVEVT_FILE)},
+                ERROR_INVALID_PARAMETER,
+                QVEVTSUBSCRIBE},
+        Failure{"subscribe_from_no_bookmark",
+                {NIL(), S("Application"), NIL(), S("<Bookmarks/>")},
+                ERROR_INVALID_PARAMETER,
+                QVEVTSUBSCRIBE}),
     [](const ::testing::TestParamInfo<Failure>& row) { return std::string(row.param.name); });
 
 TEST_F(EvtTest, ChannelsOfAnotherServer) {
@@ -268,6 +364,8 @@ TEST(EvtAbsent, EveryExportAnswers120) {
         expect(run(QVEVTNEXT, {N(5)}), N(ERR_READ_FAILED));
         expect(run(QVEVTCLOSE, {N(5)}), L(false));
         expect(run(QVEVTCHANNELS, {}), Value::array({}));
+        expect(run(QVEVTSUBSCRIBE, {NIL(), S("Application")}), N(0));
+        expect(run(QVEVTBOOKMARK, {N(5)}), N(ERR_READ_FAILED));
         std::exit(wrong);
       },
       ::testing::ExitedWithCode(0), "");

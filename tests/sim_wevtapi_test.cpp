@@ -242,6 +242,44 @@ TEST_F(SimWevtapiTest, SeeksInTheResultSet) {
   EvtClose(query);
 }
 
+// A pull subscription on a served channel: from its oldest event, after a bookmark made from
+// XML, and a bookmark whose event is not in the channel, strict or not.
+TEST_F(SimWevtapiTest, SubscribesFromTheOldestOrAfterABookmark) {
+  qvsim::serve_channel("Microsoft-Windows-Test/Operational", kSecurityFile);
+  const char16_t* channel = u"Microsoft-Windows-Test/Operational";
+  HANDLE signal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD error = 0;
+  EXPECT_EQ(EvtSubscribe(
+                nullptr, nullptr, channel, u"*", nullptr, nullptr,
+                [](EVT_SUBSCRIBE_NOTIFY_ACTION, PVOID, EVT_HANDLE) -> DWORD { return 0; },
+                EvtSubscribeToFutureEvents),
+            nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+  EVT_HANDLE oldest = EvtSubscribe(nullptr, signal, channel, u"*", nullptr, nullptr, nullptr,
+                                   EvtSubscribeStartAtOldestRecord);
+  EXPECT_EQ(WaitForSingleObject(signal, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(record_ids(oldest, &error), (std::vector<unsigned>{111, 112, 113, 116}));
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+  const std::string marks[] = {"112", "114"};  // present, and gone
+  for (const std::string& mark : marks) {
+    const std::u16string xml = wide("<BookmarkList><Bookmark Channel='" + narrow(channel) +
+                                    "' RecordId='" + mark + "' IsCurrent='true'/></BookmarkList>");
+    EVT_HANDLE bookmark = EvtCreateBookmark(xml.c_str());
+    EVT_HANDLE strict = EvtSubscribe(nullptr, signal, channel, u"*", bookmark, nullptr, nullptr,
+                                     EvtSubscribeStartAfterBookmark | EvtSubscribeStrict);
+    EXPECT_EQ(strict == nullptr, mark == "114");
+    EXPECT_EQ(strict == nullptr ? GetLastError() : 0, mark == "114" ? ERROR_NOT_FOUND : 0u);
+    EVT_HANDLE after = EvtSubscribe(nullptr, signal, channel, u"*", bookmark, nullptr, nullptr,
+                                    EvtSubscribeStartAfterBookmark);
+    EXPECT_EQ(record_ids(after, &error).front(), mark == "112" ? 113u : 116u);
+    for (EVT_HANDLE h : {strict, after, bookmark}) EvtClose(h);
+  }
+  EXPECT_EQ(EvtCreateBookmark(u"<Bookmark/>"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EvtClose(oldest);
+  EXPECT_TRUE(CloseHandle(signal));
+}
+
 // Record 112 of the file, field by field as evtxexport and evtx_dump.py print it, where they
 // agree; where they differ, as Windows renders: hexadecimal numbers unpadded, no empty
 // Qualifiers, UserID or activity attributes, the time with its 100-ns digits.

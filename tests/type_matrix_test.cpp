@@ -261,6 +261,25 @@ std::vector<Export> exports() {
        [=](size_t, const Kind& k) { return handle_rule(k, code(ERR_READ_FAILED)); }},
       {"QVEVTCLOSE", QVEVTCLOSE, 1, [] { return std::vector<Value>{evt_query()}; },
        [=](size_t, const Kind& k) { return handle_rule(k, is(Is::kFalse)); }},
+      {"QVEVTSUBSCRIBE", QVEVTSUBSCRIBE, 5,
+       [] {
+         return std::vector<Value>{S(""), S("Application"), S("*"), S(""), N(0)};
+       },
+       [](size_t p, const Kind& k) {
+         // As QVEVTQUERY; a bookmark is text, and no text here is one; a log file or the
+         // reverse order cannot be followed.
+         const bool other_text = k.present && !k.arg.value.is_nil() && !k.character();
+         if (p == 4 && other_text) return code(ERR_MISSING_TEXT);
+         if (p == 4) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         if (p <= 2 && k.too_long()) return too_long(is(Is::kZero));
+         if (p == 1) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         if (p == 2) return k.name_length() > 0 ? is(Is::kZero) : code(ERR_MISSING_SECOND);
+         if (p == 3 && other_text) return code(ERR_MISSING_TEXT);
+         if (p == 3) return k.name_length() > 0 ? is(Is::kZero) : is(Is::kHandle);
+         return (k.parnl() & (QVEVT_FILE | QVEVT_REVERSE)) != 0 ? is(Is::kZero) : is(Is::kHandle);
+       }},
+      {"QVEVTBOOKMARK", QVEVTBOOKMARK, 1, [] { return std::vector<Value>{evt_query()}; },
+       [=](size_t, const Kind& k) { return handle_rule(k, code(ERR_READ_FAILED)); }},
       {"QVEVTCHANNELS", QVEVTCHANNELS, 1, [] { return std::vector<Value>{}; },
        [](size_t, const Kind& k) {
          // Another server cannot be reached: the list is empty.
@@ -403,7 +422,8 @@ TEST_F(TypeMatrixTest, EveryExportEveryPositionEveryKind) {
           EXPECT_EQ(xpp::live_containers(), 0) << where;
 
           if (p > e.parameters) {
-            bool opener = e.fn == QVREGEVENTSOURCE || e.fn == QVOPENEVENTLOG || e.fn == QVEVTQUERY;
+            bool opener = e.fn == QVREGEVENTSOURCE || e.fn == QVOPENEVENTLOG ||
+                          e.fn == QVEVTQUERY || e.fn == QVEVTSUBSCRIBE;
             EXPECT_EQ(r.value.type, baseline_result.type) << where;
             if (!opener) {
               EXPECT_EQ(r.value, baseline_result) << where;

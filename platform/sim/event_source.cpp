@@ -152,20 +152,66 @@ DWORD open_evtx(const std::string& path, std::unique_ptr<EventSource>* source) {
   return ERROR_SUCCESS;
 }
 
-}  // namespace
-
-DWORD open_channel(const std::string& name, std::unique_ptr<EventSource>* source) {
+// The channel's classic log, or (null, no error) a channel served from a file, whose events
+// are then opened into `source`.
+DWORD find_channel(const std::string& name, Log** log, std::unique_ptr<EventSource>* source) {
+  *log = nullptr;
   for (const auto& [channel, path] : served()) {
     if (names_equal(channel, name)) return open_evtx(path, source);
   }
   if (name.empty() || name.find_first_of("\\/") != std::string::npos)
     return ERROR_EVT_CHANNEL_NOT_FOUND;
-  Log* log = find_log(name);
-  if (log == nullptr) return ERROR_EVT_CHANNEL_NOT_FOUND;
+  *log = find_log(name);
+  if (*log == nullptr) return ERROR_EVT_CHANNEL_NOT_FOUND;
   // The Security log is for administrators only.
-  if (names_equal(log->name, "Security") && !settings().admin) return ERROR_ACCESS_DENIED;
+  if (names_equal((*log)->name, "Security") && !settings().admin) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD open_channel(const std::string& name, std::unique_ptr<EventSource>* source) {
+  return open_channel_after(name, 0, source);
+}
+
+DWORD open_channel_after(const std::string& name, uint64_t after,
+                         std::unique_ptr<EventSource>* source) {
+  Log* log = nullptr;
+  if (DWORD error = find_channel(name, &log, source)) return error;
+  if (log == nullptr) return ERROR_SUCCESS;
+  // Records are numbered without gaps: the first one after `after` is found by its number.
+  size_t first = 0;
+  if (!log->records.empty() && after >= log->records.front().number)
+    first = static_cast<size_t>(
+        std::min<uint64_t>(after - log->records.front().number + 1, log->records.size()));
   *source = std::make_unique<ClassicSource>(
-      std::vector<RecordView>(log->records.begin(), log->records.end()), log->name);
+      std::vector<RecordView>(log->records.begin() + static_cast<std::ptrdiff_t>(first),
+                              log->records.end()),
+      log->name);
+  return ERROR_SUCCESS;
+}
+
+uint64_t record_id(const pugi::xml_document& doc) {
+  return event_system(doc).child("EventRecordID").text().as_ullong();
+}
+
+DWORD channel_span(const std::string& name, uint64_t* oldest, uint64_t* newest) {
+  Log* log = nullptr;
+  std::unique_ptr<EventSource> source;
+  if (DWORD error = find_channel(name, &log, &source)) return error;
+  if (log != nullptr) {
+    *oldest = log->records.empty() ? log->next_number : log->records.front().number;
+    *newest = log->next_number - 1;
+    return ERROR_SUCCESS;
+  }
+  *oldest = *newest = 0;
+  if (source->size() == 0) return ERROR_SUCCESS;
+  pugi::xml_document first;
+  pugi::xml_document last;
+  if (DWORD error = source->load(0, &first)) return error;
+  if (DWORD error = source->load(source->size() - 1, &last)) return error;
+  *oldest = record_id(first);
+  *newest = record_id(last);
   return ERROR_SUCCESS;
 }
 

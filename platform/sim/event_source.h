@@ -27,6 +27,17 @@ class EventSource {
 // the process is no administrator's.
 DWORD open_channel(const std::string& name, std::unique_ptr<EventSource>* source);
 
+// The channel's events with record ids above `after` (a classic log's alone; a channel served
+// from a file gives all of its events), and the record ids of its oldest and newest events
+// (a classic log that is empty: the next number, and the one before it). Errors as
+// open_channel.
+DWORD open_channel_after(const std::string& name, uint64_t after,
+                         std::unique_ptr<EventSource>* source);
+DWORD channel_span(const std::string& name, uint64_t* oldest, uint64_t* newest);
+
+// The record id of an event; 0 when it has none.
+uint64_t record_id(const pugi::xml_document& doc);
+
 // The log file at that path (a path of the calling process); 2 when there is none, 1500
 // when it is no log file that can be read.
 DWORD open_log_file(const std::string& path, std::unique_ptr<EventSource>* source);

@@ -62,6 +62,7 @@ void append_record(Log& log, Record record) {
   }
   log.size += record.evt.size();
   log.records.push_back(std::move(record));
+  signal_subscriptions(log.name);
 }
 
 void clear_log(Log& log) {

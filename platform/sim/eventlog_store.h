@@ -70,6 +70,9 @@ Log& log_for_name(const std::string& name);
 // log would outgrow its maximum size.
 void append_record(Log& log, Record record);
 
+// Sets the event object of every subscription that reads the log's channel.
+void signal_subscriptions(const std::string& log);
+
 // Empties the log; numbering goes on where it was, and the log's open handles learn
 // that it changed.
 void clear_log(Log& log);

@@ -50,6 +50,7 @@ DWORD source_for(EvtQueryObject* query, std::map<std::string, size_t>* by_path,
   auto found = by_path->find(key);
   if (found == by_path->end()) {
     QuerySource opened;
+    opened.path = path;
     if (DWORD error = open_path(path, file, &opened.events)) return error;
     query->sources.push_back(std::move(opened));
     found = by_path->emplace(key, query->sources.size() - 1).first;
@@ -110,16 +111,6 @@ bool any_matches(const std::vector<const EventFilter*>& filters, const pugi::xml
   return false;
 }
 
-bool selected(const QuerySource& source, const pugi::xml_document& doc, uint64_t now_ms) {
-  for (const QueryGroup& group : source.groups) {
-    if (any_matches(group.select, doc, now_ms) && !any_matches(group.suppress, doc, now_ms))
-      return true;
-  }
-  return false;
-}
-
-uint64_t now_ms() { return kUnixEpochMs + uint64_t{qvsim::now()} * 1000; }
-
 // The query's next event, or the error that ends the reading (259 at the end).
 DWORD next_event(EvtQueryObject* query, std::shared_ptr<pugi::xml_document>* event) {
   const uint64_t clock = now_ms();
@@ -165,6 +156,31 @@ bool is_this_computer(const std::string& name) {
 }
 
 }  // namespace
+
+bool selected(const QuerySource& source, const pugi::xml_document& doc, uint64_t now_ms) {
+  for (const QueryGroup& group : source.groups) {
+    if (any_matches(group.select, doc, now_ms) && !any_matches(group.suppress, doc, now_ms))
+      return true;
+  }
+  return false;
+}
+
+uint64_t now_ms() { return kUnixEpochMs + uint64_t{qvsim::now()} * 1000; }
+
+DWORD build_query(LPCWSTR Path, LPCWSTR Query, bool file, bool tolerate, EvtQueryObject* query) {
+  const std::string path = utf8_of(Path);
+  const std::string text = trimmed(Query == nullptr ? "*" : utf8_of(Query));
+  if (!text.empty() && text[0] == '<') return structured_query(text, path, file, tolerate, query);
+  const EventFilter* filter = add_filter(query, text);
+  if (filter == nullptr) return ERROR_EVT_INVALID_QUERY;
+  if (Path == nullptr) return ERROR_INVALID_PARAMETER;
+  QuerySource source;
+  source.path = path;
+  if (DWORD error = open_path(path, file, &source.events)) return error;
+  source.groups.push_back({{filter}, {}});
+  query->sources.push_back(std::move(source));
+  return ERROR_SUCCESS;
+}
 
 EVT_HANDLE add_evt_object(EvtObject object) {
   const uintptr_t value = new_handle_value();
@@ -218,23 +234,11 @@ extern "C" EVT_HANDLE WINAPI EvtQuery(EVT_HANDLE Session, LPCWSTR Path, LPCWSTR 
     return fail(ERROR_INVALID_PARAMETER, EVT_HANDLE{});
   const bool file = (Flags & EvtQueryFilePath) != 0;
   try {
-    const std::string path = utf8_of(Path);
-    const std::string text = trimmed(Query == nullptr ? "*" : utf8_of(Query));
     EvtQueryObject query;
     query.reverse = (Flags & EvtQueryReverseDirection) != 0;
-    if (!text.empty() && text[0] == '<') {
-      if (DWORD error = structured_query(text, path, file,
-                                         (Flags & EvtQueryTolerateQueryErrors) != 0, &query))
-        return fail(error, EVT_HANDLE{});
-    } else {
-      const EventFilter* filter = add_filter(&query, text);
-      if (filter == nullptr) return fail(ERROR_EVT_INVALID_QUERY, EVT_HANDLE{});
-      if (Path == nullptr) return fail(ERROR_INVALID_PARAMETER, EVT_HANDLE{});
-      QuerySource source;
-      if (DWORD error = open_path(path, file, &source.events)) return fail(error, EVT_HANDLE{});
-      source.groups.push_back({{filter}, {}});
-      query.sources.push_back(std::move(source));
-    }
+    if (DWORD error =
+            build_query(Path, Query, file, (Flags & EvtQueryTolerateQueryErrors) != 0, &query))
+      return fail(error, EVT_HANDLE{});
     return add_evt_object(std::move(query));
   } catch (const std::bad_alloc&) {
     return fail(ERROR_NOT_ENOUGH_MEMORY, EVT_HANDLE{});
@@ -250,6 +254,9 @@ extern "C" BOOL WINAPI EvtNext(EVT_HANDLE ResultSet, DWORD EventArraySize, EVT_H
   if (EventArray == nullptr || Returned == nullptr || EventArraySize == 0 || Flags != 0)
     return fail(ERROR_INVALID_PARAMETER, FALSE);
   *Returned = 0;
+  EvtSubscription* subscription = find_evt_object<EvtSubscription>(ResultSet);
+  if (subscription != nullptr)
+    return subscription_next(subscription, EventArraySize, EventArray, Returned);
   EvtQueryObject* query = find_evt_object<EvtQueryObject>(ResultSet);
   if (query == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   try {
@@ -260,7 +267,7 @@ extern "C" BOOL WINAPI EvtNext(EVT_HANDLE ResultSet, DWORD EventArraySize, EVT_H
         if (*Returned > 0 && error == ERROR_NO_MORE_ITEMS) break;
         return fail(error, FALSE);
       }
-      EventArray[(*Returned)++] = add_evt_object(EvtEvent{std::move(doc)});
+      EventArray[(*Returned)++] = add_evt_object(EvtEvent{std::move(doc), {}});
     }
   } catch (const std::bad_alloc&) {
     return fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
@@ -349,16 +356,4 @@ extern "C" DWORD WINAPI EvtGetExtendedStatus(DWORD BufferSize, LPWSTR Buffer, PD
   if (BufferUsed != nullptr) *BufferUsed = 1;
   if (Buffer != nullptr && BufferSize > 0) Buffer[0] = 0;
   return ERROR_SUCCESS;
-}
-
-// Subscriptions and bookmarks are not simulated.
-extern "C" EVT_HANDLE WINAPI EvtSubscribe(EVT_HANDLE, HANDLE, LPCWSTR, LPCWSTR, EVT_HANDLE, PVOID,
-                                          EVT_SUBSCRIBE_CALLBACK, DWORD) {
-  return fail(ERROR_CALL_NOT_IMPLEMENTED, EVT_HANDLE{});
-}
-extern "C" EVT_HANDLE WINAPI EvtCreateBookmark(LPCWSTR) {
-  return fail(ERROR_CALL_NOT_IMPLEMENTED, EVT_HANDLE{});
-}
-extern "C" BOOL WINAPI EvtUpdateBookmark(EVT_HANDLE, EVT_HANDLE) {
-  return fail(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
 }

@@ -28,6 +28,7 @@ struct QueryGroup {
 
 // A source of a query with the groups that apply to it.
 struct QuerySource {
+  std::string path;  // the channel or file as the query names it
   std::unique_ptr<EventSource> events;
   std::vector<QueryGroup> groups;
 };
@@ -47,6 +48,7 @@ struct EvtQueryObject {
 
 struct EvtEvent {
   std::shared_ptr<pugi::xml_document> doc;
+  std::string channel;  // the channel a subscription read it from; "": the one its XML names
 };
 
 struct EvtRenderContext {
@@ -64,8 +66,27 @@ struct EvtPublisher {
   std::vector<std::string> message_files;
 };
 
+// A subscription in the pull model: its query's sources are channels, read again from the
+// record after the one last looked at whenever EvtNext asks; its event object is set when a
+// channel it reads is written.
+struct EvtSubscription {
+  EvtQueryObject query;
+  std::vector<uint64_t> after;  // for each source: the record id last looked at
+  HANDLE signal = nullptr;
+};
+
+// A position in each channel named: the record id of an event there, one of them the current.
+struct EvtBookmark {
+  struct Mark {
+    std::string channel;
+    uint64_t record_id = 0;
+  };
+  std::vector<Mark> marks;
+  size_t current = 0;  // marks.size(): none
+};
+
 using EvtObject = std::variant<EvtSession, EvtQueryObject, EvtEvent, EvtRenderContext,
-                               EvtChannelEnum, EvtPublisher>;
+                               EvtChannelEnum, EvtPublisher, EvtSubscription, EvtBookmark>;
 
 // A new handle for the object; the object of a handle (null when none); closing one.
 EVT_HANDLE add_evt_object(EvtObject object);
@@ -81,6 +102,22 @@ T* find_evt_object(EVT_HANDLE handle) {
 
 // A session handle: null (this computer) or one EvtOpenSession gave.
 bool valid_session(EVT_HANDLE session);
+
+// The query's sources and filters for a path and a query text (XPath, or a structured query
+// whose paths name the sources); the Windows error when they cannot be had.
+DWORD build_query(LPCWSTR path, LPCWSTR query_text, bool file, bool tolerate,
+                  EvtQueryObject* query);
+
+// Whether the query selects the event from that source.
+bool selected(const QuerySource& source, const pugi::xml_document& doc, uint64_t now_ms);
+uint64_t now_ms();
+
+// EvtNext on a subscription: its next events as new event handles, 259 when none came.
+BOOL subscription_next(EvtSubscription* subscription, DWORD size, EVT_HANDLE* events,
+                       PDWORD returned);
+
+// EvtRender of a bookmark: its XML.
+BOOL render_bookmark(const EvtBookmark& bookmark, DWORD size, PVOID buffer, PDWORD used);
 
 }  // namespace qvsim::detail
 

@@ -328,7 +328,8 @@ extern "C" EVT_HANDLE WINAPI EvtCreateRenderContext(DWORD ValuePathsCount, LPCWS
   }
 }
 
-// The event as XML (UTF-16, terminated; Context null) or as the values of a render context.
+// The event as XML (UTF-16, terminated; Context null) or as the values of a render context;
+// a bookmark as XML.
 // BufferSize and *BufferUsed in bytes; 122 with the size needed when the buffer is too small.
 extern "C" BOOL WINAPI EvtRender(EVT_HANDLE Context, EVT_HANDLE Fragment, DWORD Flags,
                                  DWORD BufferSize, PVOID Buffer, PDWORD BufferUsed,
@@ -336,6 +337,13 @@ extern "C" BOOL WINAPI EvtRender(EVT_HANDLE Context, EVT_HANDLE Fragment, DWORD 
   QVSIM_SERVICE(FALSE);
   if (BufferUsed == nullptr || PropertyCount == nullptr || (Buffer == nullptr && BufferSize > 0))
     return fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (Flags == EvtRenderBookmark) {
+    const EvtBookmark* bookmark = find_evt_object<EvtBookmark>(Fragment);
+    if (bookmark == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
+    if (Context != nullptr) return fail(ERROR_INVALID_PARAMETER, FALSE);
+    *PropertyCount = 0;
+    return render_bookmark(*bookmark, BufferSize, Buffer, BufferUsed);
+  }
   const EvtEvent* event = find_evt_object<EvtEvent>(Fragment);
   if (event == nullptr) return fail(ERROR_INVALID_HANDLE, FALSE);
   try {

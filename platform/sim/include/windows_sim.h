@@ -262,6 +262,18 @@ WINBASEAPI BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 WINBASEAPI DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInformation);
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
+
+// kernel32: event objects and waiting for one.
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED 0xFFFFFFFFu
+WINBASEAPI HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                                      BOOL bInitialState, LPCSTR lpName);
+WINBASEAPI BOOL WINAPI SetEvent(HANDLE hEvent);
+WINBASEAPI BOOL WINAPI ResetEvent(HANDLE hEvent);
+WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+WINBASEAPI BOOL WINAPI CloseHandle(HANDLE hObject);
 WINBASEAPI DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
 
 // kernel32: modules as data files, the environment.
