@@ -16,6 +16,7 @@ struct Row {
   std::string xml;
   Pairs pairs;
 };
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
 
 void collect(void* context, qv::XmlSpan name, qv::XmlSpan value) {
   static_cast<Pairs*>(context)->emplace_back(std::string(name.text, name.length),

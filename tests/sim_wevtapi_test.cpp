@@ -109,6 +109,7 @@ struct QueryCase {
   std::vector<unsigned> ids;
   DWORD error;  // of EvtQuery, or the one that ends the reading
 };
+void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
 
 class SimWevtapiQuery : public SimWevtapiTest, public ::testing::WithParamInterface<QueryCase> {};
 
