@@ -70,8 +70,8 @@ Log& log_for_name(const std::string& name);
 // log would outgrow its maximum size.
 void append_record(Log& log, Record record);
 
-// Empties the log; numbering goes on where it was, and the log's open handles learn
-// that it changed.
+// Empties the log, whose next record is number 1 again, as in a new log file; its open
+// handles learn that it changed.
 void clear_log(Log& log);
 
 // A new handle for the entry; its value as Windows returns it.
