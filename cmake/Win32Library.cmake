@@ -10,8 +10,6 @@
 # - quorvel.lib, the import library for linking an Xbase++ application, is made from the same
 #   module definition in the long import format that Alaska's linker reads
 #   (cmake/ImportLibrary.cmake).
-set(QV_MODULE_DEF ${PROJECT_SOURCE_DIR}/exports/quorvel.def)
-
 # Built for size (-O2 gives about 10 KiB more), and without build paths in the binary, so
 # that a build elsewhere gives the same bytes.
 foreach(target quorvel_core quorvel)

@@ -5,8 +5,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <fstream>
-#include <regex>
 
 #include "host/status.h"
 #include "sim_fixture.h"
@@ -14,15 +12,13 @@
 
 namespace {
 
-// The export names of exports/quorvel.def, in order.
+// The export names of exports/quorvel.def, sorted.
 std::vector<std::string> module_definition_exports() {
-  std::ifstream def(QV_SOURCE_DIR "/exports/quorvel.def");
-  const std::regex export_line(R"(^\s*(QV[A-Z0-9_]*)\s+@[0-9]+)");
-  std::vector<std::string> names;
-  std::smatch match;
-  for (std::string line; std::getline(def, line);) {
-    if (std::regex_search(line, match, export_line)) names.push_back(match[1]);
-  }
+  std::vector<std::string> names = {
+#define QV_MODULE_EXPORT(name, ordinal) #name,
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
+  };
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -400,7 +400,17 @@ TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
         Case{"Security\\QvApp", "QvApp", "Application", ERROR_ALREADY_EXISTS},
         Case{"QvLog\\QvApp", "System", "", ERROR_ALREADY_EXISTS},
         Case{"QvLog\\QvApp", "QvNew", "QVAPP", ERROR_ALREADY_EXISTS},
-        Case{"QvLog\\QvApp", "QvApp", "QVLOG", 0}, Case{"QvLog\\QvApp", "QvOther", "System", 0}}) {
+        Case{"QvLog\\QvApz", "QVAPZ", "", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "QvApp", "QVLOG", 0}, Case{"QvLog\\QvApp", "QvOther", "System", 0},
+        // Every letter in either case: Ü and ü, Š and š, Ž and ž, Ÿ and ÿ in code page 1252.
+        Case{"\xDC"
+             "berwachung\\QvApp",
+             "QvApp",
+             "\xFC"
+             "berwachung",
+             0},
+        Case{"\x8A\x8E\x9F\\QvApp", "QvApp", "\x9A\x9E\xFF", 0},
+        Case{"QvLog\\Qv\xDC\x8A\x8E\x9F", "Qv\xFC\x9A\x9E\xFF", "", ERROR_ALREADY_EXISTS}}) {
     SCOPED_TRACE(std::string(c.source) + " in " + c.log);
     qvsim::reset();
     make_key(c.existing);

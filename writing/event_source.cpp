@@ -1,6 +1,7 @@
 // Event sources: register, report events under the calling user's SID, deregister.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "host/kept_last_error.h"
 
 namespace {
 
@@ -58,14 +59,23 @@ QV_EXPORT QVREPORTEVENT(XppParamList pl) {
     _retl(pl, FALSE);
     return;
   }
-  qv::text_to_windows(text, _parc(text, text_size, pl, 4));
+  ULONG text_chars = _parc(text, text_size, pl, 4);
+  if (text_chars >= text_size) text_chars = text_size - 1;
+  if (!qv::text_to_windows(text, text_chars)) {
+    qv::heap_free(text);
+    qv::heap_free(sid);
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    _retl(pl, FALSE);
+    return;
+  }
 
   LPCSTR strings[1] = {text};
   BOOL written = ReportEventA(handle, type, 0, event_id, sid, 1, 0, strings, nullptr);
-  DWORD error = GetLastError();
-  qv::heap_free(text);
-  qv::heap_free(sid);
-  SetLastError(error);
+  {
+    qv::KeptLastError kept;
+    qv::heap_free(text);
+    qv::heap_free(sid);
+  }
   _retl(pl, written);
 }
 

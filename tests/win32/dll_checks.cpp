@@ -493,7 +493,9 @@ struct DefExport {
   WORD ordinal;
 };
 constexpr DefExport kDefExports[] = {
-#include "quorvel_def_exports.inc"
+#define QV_MODULE_EXPORT(name, ordinal) {#name, ordinal},
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
 };
 
 void check_registration(const std::string& dll) {

@@ -30,7 +30,9 @@ struct DefExport {
 
 // The exports of exports/quorvel.def, generated at configure time.
 constexpr DefExport kDefExports[] = {
-#include "quorvel_def_exports.inc"
+#define QV_MODULE_EXPORT(name, ordinal) {#name, ordinal},
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
 };
 
 // Codes whose text Wine gives differently from Windows. The simulation keeps Windows' own
