@@ -135,6 +135,15 @@ const Crossing kCrossings[] = {
        return outcome(written) + "|" + std::to_string(qvsim::log_records("Application").size());
      },
      "failed 1113|0", "written|1"},
+    {"KeyNameNotConverted",
+     [](auto fn) {
+       xpp::fail_conversions(0);
+       const xpp::Value created = run(fn("QVCREATEEVENTKEY"), {S("Qv\x81"), S("C:\\q.dll")});
+       xpp::fail_conversions(-1);
+       return xpp::to_literal(created) + "|" +
+              std::to_string(qvsim::registry_key(kApplication).subkeys.size());
+     },
+     "1113|0", "0|1"},
     {"RecordNotConverted",
      [](auto fn) {
        qvsim::RecordView record;

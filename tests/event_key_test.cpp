@@ -411,7 +411,7 @@ TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
              0},
         Case{"\x8A\x8E\x9F\\QvApp", "QvApp", "\x9A\x9E\xFF", 0},
         Case{"QvLog\\Qv\xDC\x8A\x8E\x9F", "Qv\xFC\x9A\x9E\xFF", "", ERROR_ALREADY_EXISTS}}) {
-    SCOPED_TRACE(std::string(c.source) + " in " + c.log);
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.source) + " in " + c.log));
     qvsim::reset();
     make_key(c.existing);
     const std::vector<std::string> logs = qvsim::registry_key(kEventLog).subkeys;

@@ -60,6 +60,7 @@ constexpr WineText kWineDifferences[] = {
     {206, "File name is too long."},
     {234, "More data available."},
     {1018, "Key deleted."},
+    {1113, "No Unicode translation."},
     {1332, "No security ID mapped."},
     {1500, "Event log file corrupt."},
     {1501, "Event log can't start."},
