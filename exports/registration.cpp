@@ -38,6 +38,10 @@ void register_with_runtime(HMODULE module) {
   registered = register_dll != nullptr && register_dll(dll_handle(module), &record) != 0;
 }
 
+void module_detached(HMODULE module, bool process_ending) {
+  if (!process_ending) unregister_from_runtime(module);
+}
+
 void unregister_from_runtime(HMODULE module) {
   if (!registered) return;
   registered = false;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "exports/registration.h"
 #include "host/status.h"
 #include "sim_fixture.h"
 #include "xpprt/registered.h"
@@ -54,6 +55,18 @@ TEST_P(DllLoad, LoadUnloadAndLoadAgain) {
     EXPECT_EQ(dlclose(module), 0);
     EXPECT_TRUE(xpp::registered_functions().empty()) << "registered after the unload";
   }
+}
+
+// Detached at the process's end, the module leaves the run-time alone; unloaded, it ends
+// its registration.
+TEST_F(SimTest, DetachedAtTheProcessEndTheRegistrationStays) {
+  HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x10000});
+  qv::register_with_runtime(module);
+  ASSERT_FALSE(xpp::registered_functions().empty());
+  qv::module_detached(module, true);
+  EXPECT_FALSE(xpp::registered_functions().empty());
+  qv::module_detached(module, false);
+  EXPECT_TRUE(xpp::registered_functions().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
