@@ -1,6 +1,9 @@
 // QVCREATEEVENTKEY, QVDELEVENTKEY and QVCHECKEVENTKEY against the simulated registry.
 #include <gtest/gtest.h>
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <cstring>
 #include <optional>
 #include <string>
@@ -10,6 +13,7 @@
 #include "host/exports.h"
 #include "host/status.h"
 #include "platform/qv_windows.h"
+#include "writing/event_log_key.h"
 #include "qvsim/control.h"
 #include "qvsim/registry_control.h"
 #include "xpprt/host.h"
@@ -419,6 +423,22 @@ TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
     EXPECT_EQ(check(c.source, c.log), c.created == 0 ? 0 : ERR_KEY_FAILED);
     EXPECT_EQ(qvsim::registry_key(kEventLog).subkeys, logs);
   }
+}
+
+// The registry's folding of names agrees with Unicode's upper case (the C library's) on the
+// letters of the ANSI code pages' alphabets.
+TEST_F(EventKeyTest, NamesFoldedAsUnicodeUpperCase) {
+  const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  ASSERT_NE(unicode, nullptr);
+  for (auto [first, last] :
+       {std::pair{0x0000, 0x017F}, std::pair{0x0391, 0x03CB}, std::pair{0x0400, 0x045F}}) {
+    for (int c = first; c <= last; ++c) {
+      // Micro, dotless i and long s have their own letters in other alphabets.
+      if (c == 0xB5 || c == 0x131 || c == 0x17F || (c > 0x3AB && c < 0x3B1)) continue;
+      EXPECT_EQ(qv::name_upper_case(static_cast<WCHAR>(c)), towupper_l(c, unicode)) << c;
+    }
+  }
+  freelocale(unicode);
 }
 
 // Events go to the log whose key holds the source's key; to Application otherwise.

@@ -24,27 +24,11 @@ constexpr LogNumber kLogNumbers[] = {
     {"AutoBackupLogFiles", 0},
 };
 
-// The upper case of a UTF-16 unit, for the letters of the alphabets of Windows' ANSI code
-// pages: Latin (with Latin-1 and Latin Extended-A), Greek and Cyrillic.
-WCHAR upper(WCHAR c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-      (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
-    return static_cast<WCHAR>(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<WCHAR>(c - 0x50);
-  if (c == 0xFF) return 0x178;
-  if (c == 0x3C2) return 0x3A3;  // final sigma
-  // Latin Extended-A: pairs of upper and lower case, the upper first; its first half on
-  // even units, its second half from 0x139 to 0x148 and from 0x179 on odd ones.
-  if (c < 0x100 || c > 0x17E || c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149) return c;
-  const bool upper_odd = (c >= 0x139 && c <= 0x148) || c >= 0x179;
-  return (c & 1) != (upper_odd ? 1 : 0) ? static_cast<WCHAR>(c - 1) : c;
-}
-
 // A name of the ANSI code page in UTF-16, upper case, with its terminator; its units, 0
 // when it is longer than any name the library takes.
 int upper_units(const char* name, WCHAR (&wide)[MAX_NAME_BYTES]) {
   const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, wide, MAX_NAME_BYTES);
-  for (int i = 0; i < units; ++i) wide[i] = upper(wide[i]);
+  for (int i = 0; i < units; ++i) wide[i] = name_upper_case(wide[i]);
   return units;
 }
 
@@ -140,6 +124,20 @@ size_t copy_others(const char* list, DWORD size, const char* source, char* out, 
 }
 
 }  // namespace
+
+WCHAR name_upper_case(WCHAR c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+    return static_cast<WCHAR>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<WCHAR>(c - 0x50);
+  if (c == 0xFF) return 0x178;
+  if (c == 0x3C2) return 0x3A3;  // final sigma
+  // Latin Extended-A: pairs of upper and lower case, the upper first; its first half on
+  // even units, its second half from 0x139 to 0x148 and from 0x179 on odd ones.
+  if (c < 0x100 || c > 0x17E || c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149) return c;
+  const bool upper_odd = (c >= 0x139 && c <= 0x148) || c >= 0x179;
+  return (c & 1) != (upper_odd ? 1 : 0) ? static_cast<WCHAR>(c - 1) : c;
+}
 
 bool log_name_allowed(const char* log, size_t chars, LogUse use) {
   if (chars > kMaxLogNameChars) return false;
