@@ -271,22 +271,31 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
     int failures;  // of the two writes
     int first;     // the first write that fails: 0 or 1; for a new log, after its own 5
     const char* log = "";
+    bool log_existed = false;  // with another source
   };
   for (Case c :
        {Case{"new key, first write", false, 1, 0}, Case{"new key, both writes", false, 2, 0},
         Case{"new key, second write", false, 1, 1}, Case{"existing key, first write", true, 1, 0},
         Case{"existing key, second write", true, 1, 1}, Case{"new log", false, 1, 0, "QvLog"},
         Case{"new log, its Sources", false, 1, 4, "QvLog"},
-        Case{"new log, second write", false, 1, 6, "QvLog"}}) {
+        Case{"new log, second write", false, 1, 6, "QvLog"},
+        Case{"existing log, new key", false, 1, 0, "QvLog", true}}) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
     if (c.existed) {
       ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
     }
+    if (c.log_existed) {
+      ASSERT_EQ(create("QvOther", "C:\\old.dll", c.log), 0);
+    }
     qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures, c.first);
     EXPECT_EQ(create("QvApp", "C:\\new.dll", c.log), ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(check("QvApp", c.log), c.existed ? 0 : ERR_KEY_FAILED);
-    EXPECT_EQ(qvsim::registry_key(kEventLog + c.log).exists, *c.log == '\0');
+    EXPECT_EQ(qvsim::registry_key(kEventLog + c.log).exists, *c.log == '\0' || c.log_existed);
+    if (c.log_existed) {
+      EXPECT_EQ(value(qvsim::registry_key(kEventLog + c.log), "Sources")->data,
+                multi_sz({"QvOther", c.log}));
+    }
     EXPECT_EQ(qvsim::open_registry_keys(), 0);
   }
 }
@@ -389,6 +398,7 @@ TEST_F(EventKeyTest, NewLogIsDescribedAndListsItsSources) {
   EXPECT_TRUE(qvsim::registry_key(kEventLog + "QvLog").subkeys.empty());
   ASSERT_EQ(create("QvLog", "C:\\q.dll", "QvLog"), 0);  // the log's own name: listed once
   EXPECT_EQ(sources(), multi_sz({"QvLog"}));
+  EXPECT_EQ(create("QvLongest", "C:\\q.dll", std::string(255, 'L')), 0);  // the longest name
 }
 
 // A name belongs to one log, as a source key of it or as its own name: adding it under

@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NamedPipe", {{"App", "@/pipe.dll"}}, {text("App"), num(100)}, Value::str(""), 5},
         Case{"MessageInNoFile", {kApp}, {text("App"), num(999)}, Value::str(""), 317},
         Case{"FilesInOrder",
-             {{"App", " @/missing.dll ; @/plain.txt;;@/app.dll;@/other.dll"}},
+             {{"App", "; @/missing.dll ; @/plain.txt;;@/app.dll;@/other.dll"}},
              {text("App"), num(200), strings({"x"})},
              Value::str("from the second file x"),
              0},

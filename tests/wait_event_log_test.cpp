@@ -40,7 +40,7 @@ void sleeps_cut_short() { qvsim::fail_next("Sleep", ERROR_INVALID_PARAMETER, 100
 std::thread while_waiting;
 void after_a_look(void (*change)()) {
   while_waiting = std::thread([change] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     change();
   });
 }
