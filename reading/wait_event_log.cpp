@@ -24,11 +24,13 @@ struct LogNumbers {
 // The log's numbers; false, with the query's error as the thread's last error, when the log
 // could not be queried.
 //
-// The count is asked first. A write that makes the log overwrite its oldest records between
-// the two queries moves the oldest on after the count was taken: the newest number then comes
-// out as it was before that write, stale, and the write is seen at the next look. It never
-// comes out lower than a number seen before, so a number lower than the caller's means that
-// the log was cleared, never that it was written while it was looked at.
+// The count is asked first. A write between the two queries that overwrites nothing is not
+// counted yet: the number comes out stale, and the write is seen at the next look. One that
+// makes the log overwrite its oldest records moves the oldest on after the count was taken:
+// the number then comes out as the newest after the write, or above it by the records
+// overwritten beyond those added (a large record taking the room of several small ones).
+// Either way it is never lower than a number seen before, so a number lower than the
+// caller's means that the log was cleared, never that it was written while it was looked at.
 bool log_numbers(HANDLE log, LogNumbers* numbers) {
   DWORD count = 0;
   DWORD oldest = 0;
