@@ -6,6 +6,7 @@ set(QV_LIBRARY_SOURCES
   ${PROJECT_SOURCE_DIR}/exports/registration.cpp
   ${PROJECT_SOURCE_DIR}/host/charset.cpp
   ${PROJECT_SOURCE_DIR}/host/last_error.cpp
+  ${PROJECT_SOURCE_DIR}/host/runtime_services.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_message.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_record.cpp
   ${PROJECT_SOURCE_DIR}/reading/event_xml.cpp
@@ -43,17 +44,7 @@ target_link_libraries(quorvel_core PUBLIC ${QV_RUNTIME} ${QV_SERVICES})
 
 # The functions the module registers with the run-time as it loads: every export of the
 # module definition, so that a new export is registered without a change of code.
-set(QV_EXPORT_LIST ${PROJECT_SOURCE_DIR}/exports/quorvel.def)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QV_EXPORT_LIST})
-file(STRINGS ${QV_EXPORT_LIST} qv_export_lines REGEX "^[ \t]*QV[A-Z0-9_]*[ \t]+@[0-9]+")
-set(qv_registered "// Generated from exports/quorvel.def.\n")
-foreach(line IN LISTS qv_export_lines)
-  if(line MATCHES "^[ \t]*(QV[A-Z0-9_]*)[ \t]+@")
-    string(APPEND qv_registered "QV_REGISTERED(${CMAKE_MATCH_1})\n")
-  endif()
-endforeach()
-file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/generated/registered_exports.inc
-     CONTENT "${qv_registered}" @ONLY)
+include(${PROJECT_SOURCE_DIR}/cmake/ModuleDefinition.cmake)
 target_include_directories(quorvel_core PRIVATE ${PROJECT_BINARY_DIR}/generated)
 
 add_library(quorvel SHARED ${PROJECT_SOURCE_DIR}/exports/module.cpp ${QV_MODULE_ENTRY})

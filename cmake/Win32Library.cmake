@@ -1,7 +1,8 @@
 # quorvel.dll: the library's core in a 32-bit Windows DLL.
 #
 # - Every object of quorvel_core goes in; the exports are exactly those of the module
-#   definition exports/quorvel.def, by name and with their ordinals.
+#   definition exports/quorvel.def, by name and with their ordinals, as its one reader gives
+#   them to the linker (cmake/ModuleDefinition.cmake).
 # - Linked as C, with libgcc static: nothing of the C++ run-time or of a threads library is
 #   in the DLL, which imports only from XPPRT1.dll and the system's KERNEL32, ADVAPI32 and
 #   msvcrt (tests/win32/allowed_imports.txt lists every function).
@@ -10,8 +11,6 @@
 # - quorvel.lib, the import library for linking an Xbase++ application, is made from the same
 #   module definition in the long import format that Alaska's linker reads
 #   (cmake/ImportLibrary.cmake).
-set(QV_MODULE_DEF ${PROJECT_SOURCE_DIR}/exports/quorvel.def)
-
 # Built for size (-O2 gives about 10 KiB more), and without build paths in the binary, so
 # that a build elsewhere gives the same bytes.
 foreach(target quorvel_core quorvel)
@@ -19,7 +18,7 @@ foreach(target quorvel_core quorvel)
                                            -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 endforeach()
 
-target_sources(quorvel PRIVATE ${QV_MODULE_DEF})
+target_sources(quorvel PRIVATE ${QV_LINKER_DEF})
 set_target_properties(quorvel PROPERTIES
   OUTPUT_NAME quorvel
   PREFIX ""

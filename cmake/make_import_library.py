@@ -28,11 +28,17 @@ through it the two terminators. Every member is named after the DLL, and only th
 terminators have no relocations: GNU ld tells the three kinds apart so, to put the
 descriptor's sections first and the terminators last.
 
+The exports come from cmake/module_definition.py, the module definition's one reader.
+
 usage: make_import_library.py MODULE.def OUTPUT.lib
 """
 
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from module_definition import read_module_definition  # noqa: E402  pylint: disable=C0413
 
 # The time in every header: none, so that two runs give the same bytes.
 TIME_STAMP = 0
@@ -216,35 +222,12 @@ def archive(dll, members):
     return bytes(out)
 
 
-STATEMENTS = {"NAME", "LIBRARY", "DESCRIPTION", "VERSION", "STUB", "HEAPSIZE", "STACKSIZE",
-              "SECTIONS", "EXPORTS", "IMPORTS"}
-
-
-def read_module_definition(path):
-    """The DLL's name and its exports, in their order, from LIBRARY and EXPORTS."""
-    dll, exports, in_exports = None, [], False
-    with open(path, encoding="ascii") as lines:
-        for line in lines:
-            words = line.split(";", 1)[0].split()
-            if words and words[0] in STATEMENTS:
-                in_exports = words[0] == "EXPORTS"
-                if words[0] == "LIBRARY":
-                    dll = words[1].strip('"')
-            elif words and in_exports and "PRIVATE" not in words:
-                if "=" in line or {"DATA", "NONAME"} & set(words):
-                    raise SystemExit(f"{path}: cannot import {words[0]} by name as a function")
-                exports.append(words[0])
-    if dll is None or not exports:
-        raise SystemExit(f"{path}: no LIBRARY statement or no exports")
-    return dll, exports
-
-
 def import_library(dll, exports):
     prefix = dll.rsplit(".", 1)[0]
     members = [(import_descriptor(dll, prefix), [prefix + "_IMPORT_DESCRIPTOR"]),
                (null_import_descriptor(), ["NULL_IMPORT_DESCRIPTOR"]),
                (null_thunk(prefix), [prefix + "_NULL_THUNK_DATA"])]
-    for name in exports:
+    for name, _ordinal in exports:
         members.append((import_by_name(name, prefix), [name, "__imp_" + name]))
     return archive(dll, [(obj.serialize(), names) for obj, names in members])
 

@@ -3,8 +3,8 @@
 #include <stddef.h>
 
 #include "host/exports.h"
-#include "host/procedure.h"
-#include "host/xpp_registration.h"
+#include "host/kept_last_error.h"
+#include "host/runtime_services.h"
 
 namespace {
 
@@ -13,11 +13,11 @@ static_assert(offsetof(XppDllRegistration, reserved) == 6 * sizeof(void*),
 
 // Every export of the module definition, by its upper-case name (generated from
 // exports/quorvel.def).
-#define QV_REGISTERED(name) {const_cast<char*>(#name), name},
+#define QV_MODULE_EXPORT(name, ordinal) {const_cast<char*>(#name), name},
 XppRegisterFunction functions[] = {
-#include "registered_exports.inc"
+#include "module_exports.inc"
 };
-#undef QV_REGISTERED
+#undef QV_MODULE_EXPORT
 
 // No create or destroy function; the rest zero.
 XppDllRegistration record = {
@@ -27,31 +27,27 @@ bool registered = false;
 
 ULONG dll_handle(HMODULE module) { return static_cast<ULONG>(reinterpret_cast<uintptr_t>(module)); }
 
-// The run-time's service of that name, when it has one.
-template <typename Service>
-Service runtime_service(const char* name) {
-  return qv::find_procedure<Service>(GetModuleHandleA("XPPRT1.dll"), name);
-}
-
 }  // namespace
 
 namespace qv {
 
 // The thread's last error stays as the loader left it.
 void register_with_runtime(HMODULE module) {
-  const DWORD error = GetLastError();
-  XppRegisterDll register_dll = runtime_service<XppRegisterDll>("__conRegisterDll");
+  KeptLastError kept;
+  XppRegisterDll register_dll = runtime_services().register_dll;
   registered = register_dll != nullptr && register_dll(dll_handle(module), &record) != 0;
-  SetLastError(error);
+}
+
+void module_detached(HMODULE module, bool process_ending) {
+  if (!process_ending) unregister_from_runtime(module);
 }
 
 void unregister_from_runtime(HMODULE module) {
   if (!registered) return;
   registered = false;
-  const DWORD error = GetLastError();
-  XppUnRegisterDll unregister_dll = runtime_service<XppUnRegisterDll>("__conUnRegisterDll");
+  KeptLastError kept;
+  XppUnRegisterDll unregister_dll = runtime_services().unregister_dll;
   if (unregister_dll != nullptr) unregister_dll(dll_handle(module));
-  SetLastError(error);
 }
 
 }  // namespace qv

@@ -15,6 +15,11 @@ void register_with_runtime(HMODULE module);
 // Ends the registration, when there was one; at unload.
 void unregister_from_runtime(HMODULE module);
 
+// The module is detached from the process: by an unload, which ends the registration, or at
+// the process's end, when nothing is done. The run-time's other threads were then stopped
+// wherever they were, perhaps holding its locks, and it goes with the process anyway.
+void module_detached(HMODULE module, bool process_ending);
+
 }  // namespace qv
 
 #endif

@@ -35,7 +35,8 @@ inline HANDLE handle_or_refuse(XppParamList pl) {
   return handle;
 }
 
-// What fetch_name gives for a name longer than its buffer holds.
+// What fetch_name gives for a name it cannot hand to Windows: longer than its buffer
+// holds, or not convertible to the ANSI code page.
 constexpr ULONG kNameTooLong = 0xFFFFFFFFu;
 
 // Clears the buffer and fetches a character parameter into it. Returns the number of
@@ -43,16 +44,17 @@ constexpr ULONG kNameTooLong = 0xFFFFFFFFu;
 // than MAX_NAME_BYTES - 1 characters is not fetched at all (a cut name would name something
 // else): the result is kNameTooLong, the buffer stays empty, and the thread's last error is
 // ERROR_FILENAME_EXCED_RANGE, as Windows answers for such a path. The name arrives in the
-// ANSI code page, whatever the caller's character set.
+// ANSI code page, whatever the caller's character set; one that cannot be converted is
+// kNameTooLong too, with the conversion's error.
 inline ULONG fetch_name(XppParamList pl, ULONG index, char (&buffer)[MAX_NAME_BYTES]) {
   memset(buffer, 0, sizeof buffer);
   if (is_character(_partype(pl, index)) && _parclen(pl, index) > MAX_NAME_BYTES - 1) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return kNameTooLong;
   }
-  const ULONG count = _parc(buffer, sizeof buffer, pl, index);
-  text_to_windows(buffer, count);
-  return count;
+  ULONG count = _parc(buffer, sizeof buffer, pl, index);
+  if (count > MAX_NAME_BYTES - 1) count = MAX_NAME_BYTES - 1;
+  return text_to_windows(buffer, count) ? count : kNameTooLong;
 }
 
 // A name for Windows: the buffer when something was fetched, else null.

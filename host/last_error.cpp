@@ -19,7 +19,8 @@ QV_EXPORT QVEVENTGETLASTERROR(XppParamList pl) {
 
   ULONG type = _partype(pl, 1);
   if (qv::is_character(type) && qv::is_by_reference(type)) {
-    qv::text_to_caller(text, static_cast<ULONG>(strlen(text)));
+    // A text that cannot be converted is stored empty; the code is still the answer.
+    if (!qv::text_to_caller(text, static_cast<ULONG>(strlen(text)))) SetLastError(code);
     _storc(text, pl, 1);
   }
   _retnl(pl, static_cast<LONG>(code));

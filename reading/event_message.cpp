@@ -8,11 +8,9 @@
 #include "host/exports.h"
 #include "host/frame.h"
 #include "reading/message_loader.h"
+#include "writing/event_log_key.h"
 
 namespace {
-
-#define EVENT_LOG_KEY_PREFIX "SYSTEM\\CurrentControlSet\\Services\\EventLog\\"
-constexpr size_t kKeyPathBytes = sizeof EVENT_LOG_KEY_PREFIX + 2 * MAX_NAME_BYTES;
 
 constexpr ULONG kMaxStrings = 99;               // %1 to %99
 constexpr DWORD kStringBytes = 32768;           // an insertion string, its terminator too
@@ -64,13 +62,15 @@ void free_strings(Strings* strings) {
   strings->count = 0;
 }
 
-// The strings of the array in parameter 4 (at most 99 of them); false when the memory for
-// them cannot be had.
-bool fetch_strings(XppParamList pl, Strings* strings) {
+// The strings of the array in parameter 4 (at most 99 of them): ERROR_SUCCESS, else
+// ERROR_NOT_ENOUGH_MEMORY, or ERROR_NO_UNICODE_TRANSLATION for a string that cannot be
+// converted.
+DWORD fetch_strings(XppParamList pl, Strings* strings) {
+  DWORD error = ERROR_NOT_ENOUGH_MEMORY;
   strings->count = 0;
   BOOL by_ref = FALSE;
   ContainerHandle array = _conParam(pl, 4, &by_ref);
-  if (array == NULLCONTAINER) return false;
+  if (array == NULLCONTAINER) return error;
   ULONG size = 0;
   bool fetched = _conSizeA(array, &size, 0) == 0;
   // One byte more than the run-time is told of: whether it terminates a string that fills
@@ -94,15 +94,19 @@ bool fetch_strings(XppParamList pl, Strings* strings) {
       break;
     }
     memcpy(copy, scratch, length);
-    qv::text_to_windows(copy, length);
     strings->text[i] = copy;
+    if (!qv::text_to_windows(copy, length)) {
+      error = ERROR_NO_UNICODE_TRANSLATION;
+      fetched = false;
+      break;
+    }
     strings->length[i] = length;
   }
   if (work != NULLCONTAINER) _conRelease(work);
   qv::heap_free(scratch);
   if (!by_ref) _conRelease(array);
   if (!fetched) free_strings(strings);
-  return fetched;
+  return fetched ? ERROR_SUCCESS : error;
 }
 
 // A registry value naming message files, environment variables expanded; null with the
@@ -302,18 +306,8 @@ struct Call {
 // The message of the call, or its Windows error with the result "".
 DWORD render(XppParamList pl, bool has_strings, bool category, const char* log, const char* source,
              Call* call) {
-  // The prefix, the log's name, a backslash and the source's name: each name at most
-  // MAX_NAME_BYTES - 1 characters, so the buffer holds them all.
-  char path[kKeyPathBytes];
-  char* end = path;
-  memcpy(end, EVENT_LOG_KEY_PREFIX, sizeof EVENT_LOG_KEY_PREFIX - 1);
-  end += sizeof EVENT_LOG_KEY_PREFIX - 1;
-  const size_t log_chars = strlen(log);
-  memcpy(end, log, log_chars);
-  end += log_chars;
-  *end++ = '\\';
-  memcpy(end, source, strlen(source) + 1);
-  if (LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &call->key)) {
+  // The source's key, opened the way writing opens it.
+  if (LSTATUS opened = qv::open_event_log_key(log, source, KEY_READ, &call->key)) {
     call->key = nullptr;
     return static_cast<DWORD>(opened);
   }
@@ -322,8 +316,8 @@ DWORD render(XppParamList pl, bool has_strings, bool category, const char* log, 
       read_file_list(call->key, category ? "CategoryMessageFile" : "EventMessageFile", &error);
   if (call->message_files == nullptr) return error;
   call->buffer = static_cast<char*>(qv::heap_alloc_zeroed(kMessageBytes));
-  if (call->buffer == nullptr || (has_strings && !fetch_strings(pl, &call->strings)))
-    return ERROR_NOT_ENOUGH_MEMORY;
+  if (call->buffer == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  if (has_strings && (error = fetch_strings(pl, &call->strings)) != ERROR_SUCCESS) return error;
 
   DWORD length = 0;
   DWORD id = static_cast<DWORD>(_parnl(pl, 3));
@@ -386,9 +380,11 @@ QV_EXPORT QVFORMATEVENTMESSAGE(XppParamList pl) {
     error = render(pl, has_strings, category, log, source, &call);
     if (error == ERROR_SUCCESS) {
       const Text& done = call.parameter_files != nullptr ? call.rendered : call.text;
-      qv::text_to_caller(done.bytes, done.length);
-      _retc(pl, done.bytes != nullptr ? done.bytes : "");
-      return;
+      if (qv::text_to_caller(done.bytes, done.length)) {
+        _retc(pl, done.bytes != nullptr ? done.bytes : "");
+        return;
+      }
+      error = ERROR_NO_UNICODE_TRANSLATION;
     }
   }
   // After the call's resources are released, which may change the thread's last error.

@@ -2,6 +2,7 @@
 // numbers, names, user, raw data and an array of its insertion strings.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "host/kept_last_error.h"
 #include "reading/event_record.h"
 #include "reading/read_record.h"
 
@@ -55,11 +56,109 @@ void put_bytes(ContainerHandle array, ContainerHandle work, ULONG element, const
 }
 
 // A text of the record, in the caller's character set; the record's bytes are converted in
-// place.
-void put_text(ContainerHandle array, ContainerHandle work, ULONG element, BYTE* text,
+// place. False when they cannot be converted.
+bool put_text(ContainerHandle array, ContainerHandle work, ULONG element, BYTE* text,
               DWORD length) {
-  qv::text_to_caller(reinterpret_cast<char*>(text), length);
+  if (!qv::text_to_caller(reinterpret_cast<char*>(text), length)) return false;
   put_bytes(array, work, element, text, length);
+  return true;
+}
+
+// Where the record's parts lie in the buffer, each within the record.
+struct RecordParts {
+  Part source;
+  Part computer;
+  Part sid;
+  Part data;
+  DWORD strings_from;  // the first string, or strings_high when the record places none
+  DWORD strings_high;  // the strings end before it
+};
+
+RecordParts locate_parts(const EVENTLOGRECORD& fields, const BYTE* buffer, DWORD size,
+                         DWORD delivered) {
+  // The record's contents: from its fixed part up to its closing length, within what was
+  // delivered into the buffer.
+  DWORD end = fields.Length;
+  if (delivered < end) end = delivered;
+  if (size < end) end = size;
+  const DWORD low = qv::kRecordFixedPart;
+  DWORD high = end >= low + kClosingLength ? end - kClosingLength : low;
+
+  // The parts lie in this order, each after the one before: the two names, the user's SID,
+  // the strings, the raw data. The names end before the first part that the record places.
+  bool has_strings = fields.NumStrings > 0;
+  DWORD names_high = high;
+  lower_to(&names_high, fields.UserSidOffset, fields.UserSidLength > 0);
+  lower_to(&names_high, fields.StringOffset, has_strings);
+  lower_to(&names_high, fields.DataOffset, fields.DataLength > 0);
+
+  // An unterminated name leaves both empty.
+  RecordParts parts;
+  parts.source = Part{low, 0};
+  parts.computer = Part{low, 0};
+  DWORD names_end = low;
+  long source_length = text_at(buffer, low, names_high);
+  if (source_length >= 0) {
+    DWORD computer_from = low + static_cast<DWORD>(source_length) + 1;
+    long computer_length = text_at(buffer, computer_from, names_high);
+    if (computer_length >= 0) {
+      parts.source.length = static_cast<DWORD>(source_length);
+      parts.computer = Part{computer_from, static_cast<DWORD>(computer_length)};
+      names_end = computer_from + parts.computer.length + 1;
+    }
+  }
+  bool strings_placed =
+      has_strings && fields.StringOffset >= names_end && fields.StringOffset <= high;
+  parts.sid = part_within(fields.UserSidOffset, fields.UserSidLength, names_end,
+                          strings_placed ? fields.StringOffset : high);
+  // The raw data begins past the first string's first byte, at the least.
+  DWORD data_low = strings_placed ? fields.StringOffset + 1 : parts.sid.from + parts.sid.length;
+  parts.data = part_within(fields.DataOffset, fields.DataLength, data_low, high);
+  parts.strings_high = parts.data.length > 0 ? parts.data.from : high;
+  parts.strings_from = strings_placed ? fields.StringOffset : parts.strings_high;
+  return parts;
+}
+
+// The record's numbers, names, SID and raw data into their elements of the array.
+bool put_fields(ContainerHandle array, ContainerHandle work, const EVENTLOGRECORD& fields,
+                BYTE* buffer, const RecordParts& parts) {
+  qv::put_number(array, work, QVREC_NUMBER, fields.RecordNumber);
+  qv::put_number(array, work, QVREC_TIMEGENERATED, fields.TimeGenerated);
+  qv::put_number(array, work, QVREC_TIMEWRITTEN, fields.TimeWritten);
+  qv::put_number(array, work, QVREC_EVENTID, fields.EventID);
+  qv::put_number(array, work, QVREC_TYPE, fields.EventType);
+  qv::put_number(array, work, QVREC_CATEGORY, fields.EventCategory);
+  if (!put_text(array, work, QVREC_SOURCE, buffer + parts.source.from, parts.source.length) ||
+      !put_text(array, work, QVREC_COMPUTER, buffer + parts.computer.from, parts.computer.length))
+    return false;
+  char sid_text[qv::kSidTextBytes];
+  DWORD sid_chars =
+      qv::format_sid(buffer + parts.sid.from, parts.sid.length, sid_text, sizeof sid_text);
+  put_bytes(array, work, QVREC_USERSID, reinterpret_cast<const BYTE*>(sid_text), sid_chars);
+  put_bytes(array, work, QVREC_DATA, buffer + parts.data.from, parts.data.length);
+  return true;
+}
+
+// The strings one after another, each closed by a zero byte before the raw data; the first
+// without its terminator there, and every one after it, is empty.
+bool put_strings(ContainerHandle strings, ContainerHandle work, DWORD count, BYTE* buffer,
+                 const RecordParts& parts) {
+  DWORD pos = parts.strings_from;
+  for (ULONG i = 1; i <= count; ++i) {
+    long length = text_at(buffer, pos, parts.strings_high);
+    if (length < 0) {
+      pos = parts.strings_high;
+      put_bytes(strings, work, i, buffer, 0);
+      continue;
+    }
+    if (!put_text(strings, work, i, buffer + pos, static_cast<DWORD>(length))) return false;
+    pos += static_cast<DWORD>(length) + 1;
+  }
+  return true;
+}
+
+void release(ContainerHandle container) {
+  if (container != NULLCONTAINER) _conRelease(container);
 }
 
 }  // namespace
@@ -102,88 +201,25 @@ DWORD format_sid(const BYTE* sid, DWORD length, char* text, DWORD size) {
 void return_event_record(XppParamList pl, BYTE* buffer, DWORD size, DWORD delivered) {
   EVENTLOGRECORD fields;
   memcpy(&fields, buffer, sizeof fields);
-
-  // The record's contents: from its fixed part up to its closing length, within what was
-  // delivered into the buffer.
-  DWORD end = fields.Length;
-  if (delivered < end) end = delivered;
-  if (size < end) end = size;
-  DWORD high = end >= kRecordFixedPart + kClosingLength ? end - kClosingLength : kRecordFixedPart;
-
-  // The parts lie in this order, each after the one before: the two names, the user's SID,
-  // the strings, the raw data. The names end before the first part that the record places.
-  bool has_strings = fields.NumStrings > 0;
-  DWORD names_high = high;
-  lower_to(&names_high, fields.UserSidOffset, fields.UserSidLength > 0);
-  lower_to(&names_high, fields.StringOffset, has_strings);
-  lower_to(&names_high, fields.DataOffset, fields.DataLength > 0);
-
-  // An unterminated name leaves both empty.
-  Part source = {kRecordFixedPart, 0};
-  Part computer = {kRecordFixedPart, 0};
-  DWORD names_end = kRecordFixedPart;
-  long source_length = text_at(buffer, kRecordFixedPart, names_high);
-  if (source_length >= 0) {
-    DWORD computer_from = kRecordFixedPart + static_cast<DWORD>(source_length) + 1;
-    long computer_length = text_at(buffer, computer_from, names_high);
-    if (computer_length >= 0) {
-      source.length = static_cast<DWORD>(source_length);
-      computer = Part{computer_from, static_cast<DWORD>(computer_length)};
-      names_end = computer_from + computer.length + 1;
-    }
-  }
-  bool strings_placed =
-      has_strings && fields.StringOffset >= names_end && fields.StringOffset <= high;
-  Part sid = part_within(fields.UserSidOffset, fields.UserSidLength, names_end,
-                         strings_placed ? fields.StringOffset : high);
-  // The raw data begins past the first string's first byte, at the least.
-  DWORD data_low = strings_placed ? fields.StringOffset + 1 : sid.from + sid.length;
-  Part data = part_within(fields.DataOffset, fields.DataLength, data_low, high);
-  DWORD strings_high = data.length > 0 ? data.from : high;
+  const RecordParts parts = locate_parts(fields, buffer, size, delivered);
 
   ContainerHandle array = _conNewArray(1, QVREC_ELEMENTS);
   ContainerHandle strings = _conNewArray(1, fields.NumStrings);
   ContainerHandle work = _conNew(NULLCONTAINER);
   if (array == NULLCONTAINER || strings == NULLCONTAINER || work == NULLCONTAINER) {
-    if (array != NULLCONTAINER) _conRelease(array);
-    if (strings != NULLCONTAINER) _conRelease(strings);
-    if (work != NULLCONTAINER) _conRelease(work);
-    heap_free(buffer);
     _retnl(pl, ERR_NO_ARRAY);
-    return;
+  } else if (!put_fields(array, work, fields, buffer, parts) ||
+             !put_strings(strings, work, fields.NumStrings, buffer, parts)) {
+    // A text that cannot be given in the caller's character set fails the read.
+    _retnl(pl, ERR_READ_FAILED);
+  } else {
+    _conArrayPut(array, strings, QVREC_STRINGS, 0);
+    _conReturn(pl, array);
   }
-  put_number(array, work, QVREC_NUMBER, fields.RecordNumber);
-  put_number(array, work, QVREC_TIMEGENERATED, fields.TimeGenerated);
-  put_number(array, work, QVREC_TIMEWRITTEN, fields.TimeWritten);
-  put_number(array, work, QVREC_EVENTID, fields.EventID);
-  put_number(array, work, QVREC_TYPE, fields.EventType);
-  put_number(array, work, QVREC_CATEGORY, fields.EventCategory);
-  put_text(array, work, QVREC_SOURCE, buffer + source.from, source.length);
-  put_text(array, work, QVREC_COMPUTER, buffer + computer.from, computer.length);
-  char sid_text[kSidTextBytes];
-  DWORD sid_chars = format_sid(buffer + sid.from, sid.length, sid_text, sizeof sid_text);
-  put_bytes(array, work, QVREC_USERSID, reinterpret_cast<const BYTE*>(sid_text), sid_chars);
-  put_bytes(array, work, QVREC_DATA, buffer + data.from, data.length);
-
-  // The strings one after another, each closed by a zero byte before the raw data; the
-  // first without its terminator there, and every one after it, is empty.
-  DWORD pos = strings_placed ? fields.StringOffset : strings_high;
-  for (ULONG i = 1; i <= fields.NumStrings; ++i) {
-    long length = text_at(buffer, pos, strings_high);
-    if (length < 0) {
-      pos = strings_high;
-      put_bytes(strings, work, i, buffer, 0);
-      continue;
-    }
-    put_text(strings, work, i, buffer + pos, static_cast<DWORD>(length));
-    pos += static_cast<DWORD>(length) + 1;
-  }
-  _conArrayPut(array, strings, QVREC_STRINGS, 0);
-
-  _conReturn(pl, array);
-  _conRelease(array);
-  _conRelease(strings);
-  _conRelease(work);
+  release(array);
+  release(strings);
+  release(work);
+  KeptLastError kept;
   heap_free(buffer);
 }
 

@@ -1,6 +1,7 @@
 // QVREADEVENTLOG: one event-log record as an array of its numbers and insertion strings.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "host/kept_last_error.h"
 #include "reading/read_record.h"
 
 namespace {
@@ -19,7 +20,7 @@ DWORD part_cut(DWORD offset, DWORD length, DWORD start, DWORD end) {
 // the closing length). A damaged record whose strings run past that is cut there: a string
 // without its terminator ends at the cut, and the strings beyond it are empty; a string
 // offset outside the record, or inside its fixed part, gives empty strings.
-void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECORD& fields,
+bool put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECORD& fields,
                  BYTE* buffer, DWORD size, DWORD delivered) {
   DWORD end = fields.Length;
   if (delivered < end) end = delivered;
@@ -39,12 +40,13 @@ void put_strings(ContainerHandle array, ContainerHandle work, const EVENTLOGRECO
                          ? static_cast<DWORD>(static_cast<const BYTE*>(zero) - (buffer + pos))
                          : end - pos;
       if (zero == nullptr) buffer[end] = 0;
-      qv::text_to_caller(reinterpret_cast<char*>(buffer + pos), length);
+      if (!qv::text_to_caller(reinterpret_cast<char*>(buffer + pos), length)) return false;
       _conPutC(work, reinterpret_cast<const char*>(buffer + pos));
       pos += length + 1;
     }
     _conArrayPut(array, work, kNumberElements + i, 0);
   }
+  return true;
 }
 
 }  // namespace
@@ -73,10 +75,13 @@ QV_EXPORT QVREADEVENTLOG(XppParamList pl) {
   qv::put_number(array, work, 5, fields.EventType);
   qv::put_number(array, work, 6, fields.NumStrings);
   qv::put_number(array, work, 7, fields.EventCategory);
-  put_strings(array, work, fields, buffer, size, delivered);
-
-  _conReturn(pl, array);
+  // A string that cannot be given in the caller's character set fails the read.
+  if (put_strings(array, work, fields, buffer, size, delivered))
+    _conReturn(pl, array);
+  else
+    _retnl(pl, ERR_READ_FAILED);
   _conRelease(array);
   _conRelease(work);
+  qv::KeptLastError kept;
   qv::heap_free(buffer);
 }

@@ -14,19 +14,30 @@ namespace {
 // was made, and a call returns at most this long after the time it was given.
 constexpr DWORD kLookInterval = 100;
 
-// The log's newest record number: oldest + count - 1, 0 for an empty log. False, with the
-// query's error as the thread's last error, when the log could not be queried.
+// The log's oldest and newest record numbers; the newest is oldest + count - 1, 0 for an
+// empty log.
+struct LogNumbers {
+  DWORD oldest;
+  DWORD newest;
+};
+
+// The log's numbers; false, with the query's error as the thread's last error, when the log
+// could not be queried.
 //
-// The count is asked first: a write that makes the log overwrite its oldest records between
-// the two queries then moves the oldest on after the count was taken, and the number comes
-// out too high, never lower than the one before. A number lower than the caller's therefore
-// means that the log was cleared, never that it was written while it was looked at.
-bool newest_record(HANDLE log, DWORD* newest) {
+// The count is asked first. A write between the two queries that overwrites nothing is not
+// counted yet: the number comes out stale, and the write is seen at the next look. One that
+// makes the log overwrite its oldest records moves the oldest on after the count was taken:
+// the number then comes out as the newest after the write, or above it by the records
+// overwritten beyond those added (a large record taking the room of several small ones).
+// Either way it is never lower than a number seen before, so a number lower than the
+// caller's means that the log was cleared, never that it was written while it was looked at.
+bool log_numbers(HANDLE log, LogNumbers* numbers) {
   DWORD count = 0;
   DWORD oldest = 0;
   if (!GetNumberOfEventLogRecords(log, &count) || !GetOldestEventLogRecord(log, &oldest))
     return false;
-  *newest = count == 0 ? 0 : oldest + count - 1;
+  numbers->oldest = oldest;
+  numbers->newest = count == 0 ? 0 : oldest + count - 1;
   return true;
 }
 
@@ -46,14 +57,24 @@ QV_EXPORT QVWAITEVENTLOG(XppParamList pl) {
   // The tick count, not the sum of the sleeps, measures the wait: a sleep lasts up to a
   // timer tick longer than asked, which over many looks would add up.
   DWORD start = GetTickCount();
-  for (;;) {
-    DWORD newest = 0;
-    if (!newest_record(log, &newest)) {
+  LogNumbers first = {0, 0};
+  for (bool first_look = true;; first_look = false) {
+    LogNumbers now = {0, 0};
+    if (!log_numbers(log, &now)) {
       _retnl(pl, ERR_READ_FAILED);
       return;
     }
-    if (newest != static_cast<DWORD>(after)) {
-      _retnl(pl, static_cast<LONG>(newest));
+    if (now.newest != static_cast<DWORD>(after)) {
+      _retnl(pl, static_cast<LONG>(now.newest));
+      return;
+    }
+    // The same newest number over another oldest one: the log was cleared and written up to
+    // the caller's number again since the first look. The call answers as it would have
+    // answered a look at the log while it was empty.
+    if (first_look) {
+      first = now;
+    } else if (now.oldest != first.oldest) {
+      _retnl(pl, 0);
       return;
     }
     DWORD waited = GetTickCount() - start;

@@ -42,11 +42,24 @@ std::string narrow(const std::u16string& wide) {
   return out;
 }
 
+// Longer than a piece of the conversion, with the letter at the joins: 600 bytes.
+std::string across_pieces(char letter) {
+  return std::string(255, 'a') + letter + std::string(255, 'b') + letter + std::string(88, 'c');
+}
+
+// The call's result, or how it failed.
+std::string outcome(const xpp::Value& result) {
+  if (result.type == xpp::Value::Type::kArray) return "array";
+  if (result.type == xpp::Value::Type::kLogical && result.logical) return "written";
+  return "failed " + std::to_string(GetLastError());
+}
+
 // A record as Windows keeps it: "Qu\xE9" is Qué, "Stra\xDFe" Straße in code page 1252.
-xpp::Value read_back(xpp::ExportFn (*fn)(const char*), const char* reader) {
+xpp::Value read_back(xpp::ExportFn (*fn)(const char*), const char* reader,
+                     const std::u16string& string = u"Stra\u00DFe") {
   qvsim::RecordView record;
   record.source = "Qu\xE9";
-  record.strings = {u"Stra\u00DFe"};
+  record.strings = {string};
   record.data = {0xDF};
   qvsim::write_record("Application", record);
   xpp::Value log = run(fn("QVOPENEVENTLOG"), {S(""), S("Application")});
@@ -95,12 +108,61 @@ const Crossing kCrossings[] = {
        return text.text;
      },
      "Zugriff verweigert: \x84\r\n", "Zugriff verweigert: \xE4\r\n"},
-    // A box-drawing character has no ANSI counterpart: it comes back as its nearest.
+    // The format is the caller's own: a box-drawing character, which ANSI lacks, stays.
     {"DateFormat",
      [](auto fn) {
        return run(fn("QVFORMATDATETIME"), {N(1100043200), S("%Y \xC4")}).text;
      },
-     "2004 -", "2004 \xC4"},
+     "2004 \xC4", "2004 \xC4"},
+    {"LongEventText",
+     [](auto fn) {
+       xpp::Value source = run(fn("QVREGEVENTSOURCE"), {S(""), S("Qv")});
+       run(fn("QVREPORTEVENT"), {source, N(4), N(1), S(across_pieces('\x81'))});
+       return narrow(qvsim::log_records("Application").at(0).strings.at(0));
+     },
+     across_pieces('\xFC'), across_pieces('\x81')},
+    {"LongRecordString",
+     [](auto fn) {
+       std::u16string string;
+       for (char c : across_pieces('\xDF')) string.push_back(static_cast<unsigned char>(c));
+       return read_back(fn, "QVREADEVENTLOG", string).items.at(7).text;
+     },
+     across_pieces('\xE1'), across_pieces('\xDF')},
+    // A conversion the run-time refuses, at the second piece: nothing reaches Windows or
+    // the caller.
+    {"EventTextNotConverted",
+     [](auto fn) {
+       xpp::Value source = run(fn("QVREGEVENTSOURCE"), {S(""), S("Qv")});
+       xpp::fail_conversions(1);
+       const xpp::Value written =
+           run(fn("QVREPORTEVENT"), {source, N(4), N(1), S(across_pieces('\x81'))});
+       xpp::fail_conversions(-1);
+       return outcome(written) + "|" + std::to_string(qvsim::log_records("Application").size());
+     },
+     "failed 1113|0", "written|1"},
+    {"KeyNameNotConverted",
+     [](auto fn) {
+       xpp::fail_conversions(0);
+       const xpp::Value created = run(fn("QVCREATEEVENTKEY"), {S("Qv\x81"), S("C:\\q.dll")});
+       xpp::fail_conversions(-1);
+       return xpp::to_literal(created) + "|" +
+              std::to_string(qvsim::registry_key(kApplication).subkeys.size());
+     },
+     "1113|0", "0|1"},
+    {"RecordNotConverted",
+     [](auto fn) {
+       qvsim::RecordView record;
+       record.source = "Qv";
+       record.strings = {u"x"};
+       qvsim::write_record("Application", record);
+       xpp::Value log = run(fn("QVOPENEVENTLOG"), {S(""), S("Application")});
+       xpp::fail_conversions(0);
+       const xpp::Value records[] = {run(fn("QVREADEVENTLOG"), {log, N(6), N(1)}),
+                                     run(fn("QVREADEVENTRECORD"), {log, N(6), N(1)})};
+       xpp::fail_conversions(-1);
+       return outcome(records[0]) + "|" + outcome(records[1]);
+     },
+     "failed 1113|failed 1113", "array|array"},
 };
 
 class CallerCharset : public SimTest, public ::testing::WithParamInterface<Crossing> {

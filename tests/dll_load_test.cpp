@@ -5,24 +5,21 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <fstream>
-#include <regex>
 
+#include "exports/registration.h"
 #include "host/status.h"
 #include "sim_fixture.h"
 #include "xpprt/registered.h"
 
 namespace {
 
-// The export names of exports/quorvel.def, in order.
+// The export names of exports/quorvel.def, sorted.
 std::vector<std::string> module_definition_exports() {
-  std::ifstream def(QV_SOURCE_DIR "/exports/quorvel.def");
-  const std::regex export_line(R"(^\s*(QV[A-Z0-9_]*)\s+@[0-9]+)");
-  std::vector<std::string> names;
-  std::smatch match;
-  for (std::string line; std::getline(def, line);) {
-    if (std::regex_search(line, match, export_line)) names.push_back(match[1]);
-  }
+  std::vector<std::string> names = {
+#define QV_MODULE_EXPORT(name, ordinal) #name,
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
+  };
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -58,6 +55,18 @@ TEST_P(DllLoad, LoadUnloadAndLoadAgain) {
     EXPECT_EQ(dlclose(module), 0);
     EXPECT_TRUE(xpp::registered_functions().empty()) << "registered after the unload";
   }
+}
+
+// Detached at the process's end, the module leaves the run-time alone; unloaded, it ends
+// its registration.
+TEST_F(SimTest, DetachedAtTheProcessEndTheRegistrationStays) {
+  HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x10000});
+  qv::register_with_runtime(module);
+  ASSERT_FALSE(xpp::registered_functions().empty());
+  qv::module_detached(module, true);
+  EXPECT_FALSE(xpp::registered_functions().empty());
+  qv::module_detached(module, false);
+  EXPECT_TRUE(xpp::registered_functions().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,9 @@
 // QVCREATEEVENTKEY, QVDELEVENTKEY and QVCHECKEVENTKEY against the simulated registry.
 #include <gtest/gtest.h>
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <cstring>
 #include <optional>
 #include <string>
@@ -10,6 +13,7 @@
 #include "host/exports.h"
 #include "host/status.h"
 #include "platform/qv_windows.h"
+#include "writing/event_log_key.h"
 #include "qvsim/control.h"
 #include "qvsim/registry_control.h"
 #include "xpprt/host.h"
@@ -291,22 +295,31 @@ TEST_F(EventKeyTest, FailedValueWritesAreReported) {
     int failures;  // of the two writes
     int first;     // the first write that fails: 0 or 1; for a new log, after its own 5
     const char* log = "";
+    bool log_existed = false;  // with another source
   };
   for (Case c :
        {Case{"new key, first write", false, 1, 0}, Case{"new key, both writes", false, 2, 0},
         Case{"new key, second write", false, 1, 1}, Case{"existing key, first write", true, 1, 0},
         Case{"existing key, second write", true, 1, 1}, Case{"new log", false, 1, 0, "QvLog"},
         Case{"new log, its Sources", false, 1, 4, "QvLog"},
-        Case{"new log, second write", false, 1, 6, "QvLog"}}) {
+        Case{"new log, second write", false, 1, 6, "QvLog"},
+        Case{"existing log, new key", false, 1, 0, "QvLog", true}}) {
     SCOPED_TRACE(c.what);
     qvsim::reset();
     if (c.existed) {
       ASSERT_EQ(create("QvApp", "C:\\old.dll"), 0);
     }
+    if (c.log_existed) {
+      ASSERT_EQ(create("QvOther", "C:\\old.dll", c.log), 0);
+    }
     qvsim::fail_next("RegSetValueExA", ERROR_NOT_ENOUGH_MEMORY, c.failures, c.first);
     EXPECT_EQ(create("QvApp", "C:\\new.dll", c.log), ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(check("QvApp", c.log), c.existed ? 0 : ERR_KEY_FAILED);
-    EXPECT_EQ(qvsim::registry_key(kEventLog + c.log).exists, *c.log == '\0');
+    EXPECT_EQ(qvsim::registry_key(kEventLog + c.log).exists, *c.log == '\0' || c.log_existed);
+    if (c.log_existed) {
+      EXPECT_EQ(value(qvsim::registry_key(kEventLog + c.log), "Sources")->data,
+                multi_sz({"QvOther", c.log}));
+    }
     EXPECT_EQ(qvsim::open_registry_keys(), 0);
   }
 }
@@ -409,6 +422,7 @@ TEST_F(EventKeyTest, NewLogIsDescribedAndListsItsSources) {
   EXPECT_TRUE(qvsim::registry_key(kEventLog + "QvLog").subkeys.empty());
   ASSERT_EQ(create("QvLog", "C:\\q.dll", "QvLog"), 0);  // the log's own name: listed once
   EXPECT_EQ(sources(), multi_sz({"QvLog"}));
+  EXPECT_EQ(create("QvLongest", "C:\\q.dll", std::string(255, 'L')), 0);  // the longest name
 }
 
 // A name belongs to one log, as a source key of it or as its own name: adding it under
@@ -424,8 +438,18 @@ TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
         Case{"Security\\QvApp", "QvApp", "Application", ERROR_ALREADY_EXISTS},
         Case{"QvLog\\QvApp", "System", "", ERROR_ALREADY_EXISTS},
         Case{"QvLog\\QvApp", "QvNew", "QVAPP", ERROR_ALREADY_EXISTS},
-        Case{"QvLog\\QvApp", "QvApp", "QVLOG", 0}, Case{"QvLog\\QvApp", "QvOther", "System", 0}}) {
-    SCOPED_TRACE(std::string(c.source) + " in " + c.log);
+        Case{"QvLog\\QvApz", "QVAPZ", "", ERROR_ALREADY_EXISTS},
+        Case{"QvLog\\QvApp", "QvApp", "QVLOG", 0}, Case{"QvLog\\QvApp", "QvOther", "System", 0},
+        // Every letter in either case: Ü and ü, Š and š, Ž and ž, Ÿ and ÿ in code page 1252.
+        Case{"\xDC"
+             "berwachung\\QvApp",
+             "QvApp",
+             "\xFC"
+             "berwachung",
+             0},
+        Case{"\x8A\x8E\x9F\\QvApp", "QvApp", "\x9A\x9E\xFF", 0},
+        Case{"QvLog\\Qv\xDC\x8A\x8E\x9F", "Qv\xFC\x9A\x9E\xFF", "", ERROR_ALREADY_EXISTS}}) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.source) + " in " + c.log));
     qvsim::reset();
     make_key(c.existing);
     const std::vector<std::string> logs = qvsim::registry_key(kEventLog).subkeys;
@@ -433,6 +457,22 @@ TEST_F(EventKeyTest, ASourceNameBelongsToOneLog) {
     EXPECT_EQ(check(c.source, c.log), c.created == 0 ? 0 : ERR_KEY_FAILED);
     EXPECT_EQ(qvsim::registry_key(kEventLog).subkeys, logs);
   }
+}
+
+// The registry's folding of names agrees with Unicode's upper case (the C library's) on the
+// letters of the ANSI code pages' alphabets.
+TEST_F(EventKeyTest, NamesFoldedAsUnicodeUpperCase) {
+  const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  ASSERT_NE(unicode, nullptr);
+  for (auto [first, last] :
+       {std::pair{0x0000, 0x017F}, std::pair{0x0391, 0x03CB}, std::pair{0x0400, 0x045F}}) {
+    for (int c = first; c <= last; ++c) {
+      // Micro, dotless i and long s have their own letters in other alphabets.
+      if (c == 0xB5 || c == 0x131 || c == 0x17F || (c > 0x3AB && c < 0x3B1)) continue;
+      EXPECT_EQ(qv::name_upper_case(static_cast<WCHAR>(c)), towupper_l(c, unicode)) << c;
+    }
+  }
+  freelocale(unicode);
 }
 
 // Events go to the log whose key holds the source's key; to Application otherwise.

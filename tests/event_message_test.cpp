@@ -23,6 +23,7 @@ const std::vector<Message> kAppMessages = {
     {104, "first line\nsecond%0ignored"},
     {105, "Status: %1"},
     {106, "Ten: %10, eleven: %11"},
+    {107, "%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1%1"},
 };
 const std::vector<Message> kOtherMessages = {{200, "from the second file %1"}};
 const std::vector<Message> kParameters = {{5, "five\r\n"}, {7, "seven"}};
@@ -181,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NamedPipe", {{"App", "@/pipe.dll"}}, {text("App"), num(100)}, Value::str(""), 5},
         Case{"MessageInNoFile", {kApp}, {text("App"), num(999)}, Value::str(""), 317},
         Case{"FilesInOrder",
-             {{"App", " @/missing.dll ; @/plain.txt;;@/app.dll;@/other.dll"}},
+             {{"App", "; @/missing.dll ; @/plain.txt;;@/app.dll;@/other.dll"}},
              {text("App"), num(200), strings({"x"})},
              Value::str("from the second file x"),
              0},
@@ -245,6 +246,12 @@ INSTANTIATE_TEST_SUITE_P(
              {kApp},
              {text("App"), num(105), Value::array({Value::str(std::string(40000, 'x'))})},
              Value::str("Status: " + std::string(32767, 'x')),
+             0},
+        // The text returned is cut at 1 MiB: 35 times a string of 32767 characters.
+        Case{"ResultCut",
+             {kApp},
+             {text("App"), num(107), Value::array({Value::str(std::string(32767, 'x'))})},
+             Value::str(std::string(1024 * 1024, 'x')),
              0},
         Case{"InsertsNotRepeated",
              {kApp},

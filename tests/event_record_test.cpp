@@ -172,6 +172,8 @@ const Damage kDamages[] = {
      },
      {kSource, kComputer},
      kAllStrings},
+    // "Src" made an empty name, then the computer's: a source without a name keeps it.
+    {"SourceNameEmpty", [](auto& r) { std::memcpy(&r[56], "\0PC", 4); }, {kSource}, kAllStrings},
     // A shorter length in the record cuts it: the data now lies past its end.
     {"LengthCutsTheRecord",
      [](auto& r) { put32(r, kLength, get32(r, kDataOffset) + 4); },

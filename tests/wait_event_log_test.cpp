@@ -36,6 +36,29 @@ void fails_later() { qvsim::fail_next("GetNumberOfEventLogRecords", ERROR_INVALI
 // Every sleep returns at once: the tick count still ends the wait.
 void sleeps_cut_short() { qvsim::fail_next("Sleep", ERROR_INVALID_PARAMETER, 1000000); }
 
+// What happens to the log while the call waits, from another thread.
+std::thread while_waiting;
+void after_a_look(void (*change)()) {
+  while_waiting = std::thread([change] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    change();
+  });
+}
+// Records 4 and 5, then cleared and written up to 5 again: records 1 to 5.
+void cleared_and_refilled() {
+  wrap();
+  after_a_look([] {
+    clear();
+    qvsim::set_log_max_size("Application", 1 << 20);
+    for (int i = 0; i < 5; ++i) qvsim::write_record("Application", event(1));
+  });
+}
+// The tick count passes 2^32 and starts again at 0 while the call waits for a write.
+void ticks_wrap() {
+  qvsim::set_tick_count(0xFFFFFFFFu - 20);
+  after_a_look([] { qvsim::write_record("Application", event(1)); });
+}
+
 std::vector<xpp::Arg> args(double after, double ms) { return {Value::num(after), Value::num(ms)}; }
 constexpr double kFailed = ERR_READ_FAILED;
 
@@ -63,6 +86,7 @@ TEST_P(WaitEventLog, NewestRecordOrTheCallersOwn) {
   call.insert(call.end(), w.args.begin(), w.args.end());
   SetLastError(4242);
   EXPECT_EQ(run(QVWAITEVENTLOG, call), Value::num(w.expected));
+  if (while_waiting.joinable()) while_waiting.join();
   // A failed query leaves its reason; a refusal calls nothing that could change it.
   if (w.expected == kFailed || w.expected == ERR_MISSING_FIRST) {
     EXPECT_EQ(w.expected == kFailed ? last_error() : GetLastError(), w.last_error);
@@ -84,6 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
         Wait{"ByServerName", 3, nothing, Handle::kByServerName, args(2, 60000), 3, 0},
         // The number went down: the log was cleared.
         Wait{"Cleared", 3, clear, Handle::kLive, args(3, 60000), 0, 0},
+        Wait{"ClearedAndRefilled", 5, cleared_and_refilled, Handle::kLive, args(5, 2000), 0, 0},
+        Wait{"TickCountWraps", 3, ticks_wrap, Handle::kLive, args(3, 2000), 4, 0},
         // Wrapped: the oldest records overwritten, the newest still oldest + count - 1.
         Wait{"Wrapped", 5, wrap, Handle::kLive, args(5, 30), 5, 0},
         Wait{"WrappedPastTheCaller", 5, wrap, Handle::kLive, args(2, 60000), 5, 0},

@@ -260,19 +260,20 @@ template <bool kWithZone>
   return static_cast<size_t>(p - result);
 }
 
-// The zone's name for the time: by index rather than by a branch, which instants taken at
-// random would miss half the time.
-inline const char* zone_name_of(bool daylight, const TimeZone& zone) {
-  const char* const names[2] = {zone.std_name, zone.dst_name};
-  return names[daylight ? 1 : 0];
-}
-
 }  // namespace
+
+// The zone's name for the time by index rather than by a branch, which instants taken at
+// random would miss half the time.
+size_t format_local_time(const char* format, uint32_t seconds, const TimeZone& zone,
+                         const char* const (&names)[2], char (&result)[kFormatResultBytes]) {
+  const LocalTime time = to_local_time(seconds, zone);
+  return expand(format, time, names[time.daylight ? 1 : 0], result);
+}
 
 size_t format_local_time(const char* format, uint32_t seconds, const TimeZone& zone,
                          char (&result)[kFormatResultBytes]) {
-  const LocalTime time = to_local_time(seconds, zone);
-  return expand(format, time, zone_name_of(time.daylight, zone), result);
+  const char* const names[2] = {zone.std_name, zone.dst_name};
+  return format_local_time(format, seconds, zone, names, result);
 }
 
 }  // namespace qv

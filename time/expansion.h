@@ -20,6 +20,11 @@ constexpr size_t kFormatResultBytes = 128;
 size_t format_local_time(const char* format, uint32_t seconds, const TimeZone& zone,
                          char (&result)[kFormatResultBytes]);
 
+// The same with the zone's names given: standard, then daylight time (the zone's names in
+// another character set).
+size_t format_local_time(const char* format, uint32_t seconds, const TimeZone& zone,
+                         const char* const (&names)[2], char (&result)[kFormatResultBytes]);
+
 }  // namespace qv
 
 #endif

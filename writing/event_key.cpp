@@ -1,8 +1,10 @@
 // The event source's registry key, under the Application log or a log of the caller's
 // choosing: created with the message file, the event types the source writes and, when
-// given, its category and parameter message files, tested for and deleted. The registry's own code
-// is the outcome; nothing is left as the thread's last error, except ERROR_FILENAME_EXCED_RANGE for
-// a name too long to be passed on at all and ERROR_INVALID_NAME for a log name refused.
+// given, its category and parameter message files, tested for and deleted. The registry's
+// own code is the outcome; nothing is left as the thread's last error, except
+// ERROR_FILENAME_EXCED_RANGE for a name or path too long to be passed on at all,
+// ERROR_NO_UNICODE_TRANSLATION for one that cannot be converted, and ERROR_INVALID_NAME for
+// a log name refused.
 #include "host/exports.h"
 #include "host/frame.h"
 #include "writing/event_log_key.h"
@@ -13,19 +15,28 @@ namespace {
 constexpr DWORD kTypesSupported =
     EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
+// The result of a refused name that tells why: the thread's last error, which the refusal
+// set.
+constexpr LONG kTheReason = 0;
+
+LONG refusal(LONG result) {
+  return result != kTheReason ? result : static_cast<LONG>(GetLastError());
+}
+
 // The source named by parameter 1. Without a source name the call is refused: the result
-// is set to ERR_MISSING_FIRST and false is returned. A name too long reaches no registry
-// call either: the result is set to `too_long`.
+// is set to ERR_MISSING_FIRST and false is returned. A name too long, or one that cannot be
+// converted, reaches no registry call either: the result is set to `too_long`.
 bool source_or_refuse(XppParamList pl, char (&source)[MAX_NAME_BYTES], LONG too_long) {
   ULONG count = qv::fetch_name(pl, 1, source);
   if (count != 0 && count != qv::kNameTooLong) return true;
-  _retnl(pl, count == 0 ? ERR_MISSING_FIRST : too_long);
+  _retnl(pl, count == 0 ? ERR_MISSING_FIRST : refusal(too_long));
   return false;
 }
 
 // The log named by parameter `index`: Application when it is absent, empty or not a
 // character value. A name no log may have for that use refuses the call: the result is
-// set to `refused`, the thread's last error to ERROR_INVALID_NAME, and false is returned.
+// set to `refused`, the thread's last error to ERROR_INVALID_NAME (or the conversion's
+// error for a name that cannot be converted), and false is returned.
 bool log_or_refuse(XppParamList pl, ULONG index, qv::LogUse use, char (&log)[MAX_NAME_BYTES],
                    LONG refused) {
   ULONG count = qv::fetch_name(pl, index, log);
@@ -34,8 +45,9 @@ bool log_or_refuse(XppParamList pl, ULONG index, qv::LogUse use, char (&log)[MAX
     return true;
   }
   if (count != qv::kNameTooLong && qv::log_name_allowed(log, count, use)) return true;
-  SetLastError(ERROR_INVALID_NAME);
-  _retnl(pl, refused);
+  if (count != qv::kNameTooLong || GetLastError() != ERROR_NO_UNICODE_TRANSLATION)
+    SetLastError(ERROR_INVALID_NAME);
+  _retnl(pl, refusal(refused));
   return false;
 }
 
@@ -114,12 +126,13 @@ LSTATUS make_source_key(HKEY logs, const char* log, const char* source, DWORD op
 // The category file and count (parameters 5 and 6) and the parameter file (7). Both of
 // the first two or neither: a count without a file or a file without a count, or a count
 // outside 1 to 65535 (the categories a 16-bit number names), refuses the call with
-// ERR_MISSING_TEXT; a path too long with ERROR_FILENAME_EXCED_RANGE. False when refused,
+// ERR_MISSING_TEXT; a path too long, or one that cannot be converted, with the reason
+// (ERROR_FILENAME_EXCED_RANGE, ERROR_NO_UNICODE_TRANSLATION). False when refused,
 // with the result set.
 bool optional_files_or_refuse(XppParamList pl, KeyFiles* files) {
   const ULONG category_chars = qv::fetch_name(pl, 5, files->category);
   if (category_chars == qv::kNameTooLong) {
-    _retnl(pl, ERROR_FILENAME_EXCED_RANGE);
+    _retnl(pl, refusal(kTheReason));
     return false;
   }
   const ULONG count_type = _partype(pl, 6);
@@ -133,7 +146,7 @@ bool optional_files_or_refuse(XppParamList pl, KeyFiles* files) {
   }
   files->category_count = static_cast<DWORD>(count);
   if (qv::fetch_name(pl, 7, files->parameter) == qv::kNameTooLong) {
-    _retnl(pl, ERROR_FILENAME_EXCED_RANGE);
+    _retnl(pl, refusal(kTheReason));
     return false;
   }
   return true;
@@ -143,11 +156,11 @@ bool optional_files_or_refuse(XppParamList pl, KeyFiles* files) {
 
 QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   char source[MAX_NAME_BYTES];
-  if (!source_or_refuse(pl, source, ERROR_FILENAME_EXCED_RANGE)) return;
+  if (!source_or_refuse(pl, source, kTheReason)) return;
   KeyFiles files;
   ULONG message_file_chars = qv::fetch_name(pl, 2, files.message);
   if (message_file_chars == 0 || message_file_chars == qv::kNameTooLong) {
-    _retnl(pl, message_file_chars == 0 ? ERR_MISSING_SECOND : ERROR_FILENAME_EXCED_RANGE);
+    _retnl(pl, message_file_chars == 0 ? ERR_MISSING_SECOND : refusal(kTheReason));
     return;
   }
   // The key is volatile, gone at the next restart, unless the caller asks with .T. for one
@@ -156,7 +169,7 @@ QV_EXPORT QVCREATEEVENTKEY(XppParamList pl) {
   bool permanent = qv::is_logical(_partype(pl, 3)) && _parl(pl, 3) != 0;
   DWORD options = permanent ? REG_OPTION_NON_VOLATILE : REG_OPTION_VOLATILE;
   char log[MAX_NAME_BYTES];
-  if (!log_or_refuse(pl, 4, qv::LogUse::kChange, log, ERROR_INVALID_NAME)) return;
+  if (!log_or_refuse(pl, 4, qv::LogUse::kChange, log, kTheReason)) return;
   if (!optional_files_or_refuse(pl, &files)) return;
   // The EventLog key, to list the logs and make the new one below; reading it takes no
   // rights.

@@ -24,13 +24,21 @@ constexpr LogNumber kLogNumbers[] = {
     {"AutoBackupLogFiles", 0},
 };
 
-// Windows compares key names without regard to case.
-char folded(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// A name of the ANSI code page in UTF-16, upper case, with its terminator; its units, 0
+// when it is longer than any name the library takes.
+int upper_units(const char* name, WCHAR (&wide)[MAX_NAME_BYTES]) {
+  const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, wide, MAX_NAME_BYTES);
+  for (int i = 0; i < units; ++i) wide[i] = name_upper_case(wide[i]);
+  return units;
+}
+
+// Windows compares key names without regard to case, for every letter.
 bool same_name(const char* a, const char* b) {
-  for (; folded(*a) == folded(*b); ++a, ++b) {
-    if (*a == '\0') return true;
-  }
-  return false;
+  WCHAR wide_a[MAX_NAME_BYTES];
+  WCHAR wide_b[MAX_NAME_BYTES];
+  const int units = upper_units(a, wide_a);
+  return units > 0 && units == upper_units(b, wide_b) &&
+         memcmp(wide_a, wide_b, static_cast<size_t>(units) * sizeof(WCHAR)) == 0;
 }
 
 char* append(char* end, const char* text, size_t chars) {
@@ -117,6 +125,20 @@ size_t copy_others(const char* list, DWORD size, const char* source, char* out, 
 
 }  // namespace
 
+WCHAR name_upper_case(WCHAR c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+    return static_cast<WCHAR>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<WCHAR>(c - 0x50);
+  if (c == 0xFF) return 0x178;
+  if (c == 0x3C2) return 0x3A3;  // final sigma
+  // Latin Extended-A: pairs of upper and lower case, the upper first; its first half on
+  // even units, its second half from 0x139 to 0x148 and from 0x179 on odd ones.
+  if (c < 0x100 || c > 0x17E || c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149) return c;
+  const bool upper_odd = (c >= 0x139 && c <= 0x148) || c >= 0x179;
+  return (c & 1) != (upper_odd ? 1 : 0) ? static_cast<WCHAR>(c - 1) : c;
+}
+
 bool log_name_allowed(const char* log, size_t chars, LogUse use) {
   if (chars > kMaxLogNameChars) return false;
   for (size_t i = 0; i < chars; ++i) {
@@ -154,7 +176,9 @@ LSTATUS check_name_free(HKEY logs, const char* log, const char* source) {
   bool log_exists = false;
   bool log_name_taken = false;
   for (DWORD index = 0; status == ERROR_SUCCESS; ++index) {
-    char other[kMaxLogNameChars + 1];
+    // A key's name of 255 characters takes up to twice as many bytes on a double-byte code
+    // page.
+    char other[2 * kMaxLogNameChars + 1];
     DWORD chars = sizeof other;
     status = RegEnumKeyExA(logs, index, other, &chars, nullptr, nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) break;

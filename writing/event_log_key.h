@@ -16,6 +16,11 @@ constexpr size_t kMaxLogNameChars = 255;
 // Whether the call only looks for a source under the log, or adds or removes one.
 enum class LogUse { kLookUp, kChange };
 
+// The upper case of a UTF-16 unit as the registry folds key names, for the letters of the
+// alphabets of Windows' ANSI code pages: Basic Latin, Latin-1, Latin Extended-A, Greek and
+// Cyrillic; any other unit is its own.
+WCHAR name_upper_case(WCHAR c);
+
 // True for a name a log may have: at most kMaxLogNameChars characters, none that a file
 // name cannot hold (the log's file is named after it), and, for a change, none of the
 // names Windows keeps for its own logs: Security, which takes no program's sources, and

@@ -96,10 +96,11 @@ QV_EXPORT QVREPORTEVENT(XppParamList pl) {
   BYTE* data = fetched == qv::StringsFetch::kFetched && data_size > 0
                    ? static_cast<BYTE*>(qv::heap_alloc_zeroed(data_size + 1))
                    : nullptr;
-  if (fetched == qv::StringsFetch::kNoMemory || (data_size > 0 && data == nullptr)) {
+  if (fetched != qv::StringsFetch::kFetched || (data_size > 0 && data == nullptr)) {
     qv::free_event_strings(strings);
     qv::heap_free(sid);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    SetLastError(fetched == qv::StringsFetch::kNotConverted ? ERROR_NO_UNICODE_TRANSLATION
+                                                             : ERROR_NOT_ENOUGH_MEMORY);
     _retl(pl, FALSE);
     return;
   }

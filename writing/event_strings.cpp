@@ -90,8 +90,14 @@ StringsFetch fetch_event_strings(XppParamList pl, ULONG index, EventStrings** st
       *strings = nullptr;
       outcome = StringsFetch::kNoMemory;
     }
-    for (WORD i = 0; fetched && i < (*strings)->count; ++i)
-      text_to_windows(const_cast<char*>((*strings)->text[i]), (*strings)->length[i]);
+    for (WORD i = 0; fetched && i < (*strings)->count; ++i) {
+      if (text_to_windows(const_cast<char*>((*strings)->text[i]), (*strings)->length[i]))
+        continue;
+      free_event_strings(*strings);
+      *strings = nullptr;
+      outcome = StringsFetch::kNotConverted;
+      break;
+    }
   }
   if (work != NULLCONTAINER) _conRelease(work);
   if (array != NULLCONTAINER && !by_ref) _conRelease(array);

@@ -22,12 +22,13 @@ struct EventStrings {
   bool cut;  // a string was longer than Windows takes, and was cut
 };
 
-enum class StringsFetch { kFetched, kRefused, kNoMemory };
+// kNotConverted: a string the run-time could not convert to the ANSI code page.
+enum class StringsFetch { kFetched, kRefused, kNoMemory, kNotConverted };
 
 // The strings of parameter `index`, in a heap block the caller frees with
 // free_event_strings, each cut to kMaxEventStringChars. Refused, with nothing taken from
 // the heap, when the parameter is neither a character value nor an array of at most
-// kMaxEventStrings character values.
+// kMaxEventStrings character values. Nothing is left on the heap unless kFetched.
 StringsFetch fetch_event_strings(XppParamList pl, ULONG index, EventStrings** strings);
 
 void free_event_strings(EventStrings* strings);

@@ -21,6 +21,8 @@ const bool run_is_oem = oem_by_environment();
 
 enum class ThreadCharset { kRun, kAnsi, kOem };
 thread_local ThreadCharset thread_charset = ThreadCharset::kRun;
+// Conversions that go through before they fail; negative: none fails.
+thread_local int conversions_before_failure = -1;
 
 // The bytes from one code page into the other, a piece at a time through UTF-16, as Windows'
 // own OemToCharBuffA and CharToOemBuffA convert them. Single-byte code pages give as many
@@ -28,6 +30,8 @@ thread_local ThreadCharset thread_charset = ThreadCharset::kRun;
 XPPAPIRET convert(UINT from, UINT to, CHAR* out, const CHAR* in, ULONG length) {
   if (length == 0) return 0;
   if (out == nullptr || in == nullptr) return xpp::kConErrorHandle;
+  if (conversions_before_failure == 0) return xpp::kConErrorIndex;
+  if (conversions_before_failure > 0) --conversions_before_failure;
   WCHAR wide[256];
   for (ULONG done = 0; done < length;) {
     const int piece = static_cast<int>(length - done < 256 ? length - done : 256);
@@ -47,6 +51,8 @@ namespace xpp {
 void set_thread_charset(bool oem) {
   thread_charset = oem ? ThreadCharset::kOem : ThreadCharset::kAnsi;
 }
+
+void fail_conversions(int skip) { conversions_before_failure = skip < 0 ? -1 : skip; }
 
 }  // namespace xpp
 

@@ -68,6 +68,7 @@ void append_record(Log& log, Record record) {
 void clear_log(Log& log) {
   log.records.clear();
   log.size = 0;
+  log.next_number = 1;
   for (auto& [value, entry] : handles()) {
     if (entry.backup == nullptr && names_equal(entry.log, log.name)) entry.log_changed = true;
   }

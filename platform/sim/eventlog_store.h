@@ -73,8 +73,8 @@ void append_record(Log& log, Record record);
 // Sets the event object of every subscription that reads the log's channel.
 void signal_subscriptions(const std::string& log);
 
-// Empties the log; numbering goes on where it was, and the log's open handles learn
-// that it changed.
+// Empties the log, whose next record is number 1 again, as in a new log file; its open
+// handles learn that it changed.
 void clear_log(Log& log);
 
 // A new handle for the entry; its value as Windows returns it.

@@ -1,7 +1,9 @@
 #include "sim_state.h"
 
+#include <locale.h>
 #include <pwd.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include <atomic>
 #include <cctype>
@@ -10,6 +12,7 @@
 #include <map>
 #include <vector>
 
+#include "codepage.h"
 #include "qvsim/control.h"
 
 namespace qvsim::detail {
@@ -97,12 +100,19 @@ uint32_t new_handle_value() {
   return next;
 }
 
+// Names in the ANSI code page compared through UTF-16 with Unicode's upper case, as the
+// registry folds every letter; ASCII's alone where the system has no Unicode locale.
 bool names_equal(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
+  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  const auto upper = [](wint_t unit) -> wint_t {
+    if (unicode != nullptr) return towupper_l(unit, unicode);
+    return unit < 0x80 ? static_cast<wint_t>(std::toupper(static_cast<int>(unit))) : unit;
+  };
+  const std::u16string wide_a = ansi_to_utf16(a);
+  const std::u16string wide_b = ansi_to_utf16(b);
+  if (wide_a.size() != wide_b.size()) return false;
+  for (size_t i = 0; i < wide_a.size(); ++i) {
+    if (upper(wide_a[i]) != upper(wide_b[i])) return false;
   }
   return true;
 }

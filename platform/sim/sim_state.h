@@ -60,7 +60,7 @@ T fail(DWORD error, T result) {
 // of 4, as Windows hands out handles. Shared by every kind of simulated handle.
 uint32_t new_handle_value();
 
-// Case-insensitive comparison of ASCII names, as Windows compares names.
+// Case-insensitive comparison of names in the ANSI code page, as Windows compares names.
 bool names_equal(const std::string& a, const std::string& b);
 std::string to_upper(std::string s);
 

@@ -31,6 +31,7 @@ inline constexpr SystemMessage kSystemMessages[] = {
     {206, "The filename or extension is too long."},
     {234, "More data is available."},
     {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
+    {1113, "No mapping for the Unicode character exists in the target multi-byte code page."},
     {1332, "No mapping between account names and security IDs was done."},
     {1500, "The event log file is corrupted."},
     {1501, "No event log file could be opened, so the event logging service did not start."},

@@ -4,6 +4,9 @@
 #include <sched.h>
 #include <time.h>
 
+#include <atomic>
+
+#include "qvsim/control.h"
 #include "sim_state.h"
 
 // A Sleep made to fail returns at once, leaving the fault's error as the thread's last
@@ -25,11 +28,32 @@ extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
   }
 }
 
-// The system's monotonic clock in milliseconds, wrapping at 2^32 as Windows' tick count does
-// (after 49.7 days). It never fails and takes no lock.
-extern "C" DWORD WINAPI GetTickCount(void) {
+namespace {
+
+// What a test set the tick count to, as a distance from the monotonic clock; 0 after
+// reset().
+std::atomic<uint32_t> tick_offset{0};
+
+uint32_t monotonic_milliseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                            static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                               static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
+
+[[maybe_unused]] const bool registered = ::qvsim::detail::on_reset([] { tick_offset = 0; });
+
+}  // namespace
+
+namespace qvsim {
+
+void set_tick_count(uint32_t milliseconds) {
+  tick_offset = milliseconds - monotonic_milliseconds();
+}
+
+}  // namespace qvsim
+
+// The system's monotonic clock in milliseconds, wrapping at 2^32 as Windows' tick count does
+// (after 49.7 days), or counting on from what a test set it to. It never fails and takes no
+// lock.
+extern "C" DWORD WINAPI GetTickCount(void) { return monotonic_milliseconds() + tick_offset; }

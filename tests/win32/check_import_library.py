@@ -11,10 +11,14 @@
 - objdump -p shows the program importing every export from the DLL, and nothing else, with
   a lookup table apart from the address table.
 """
+import os
 import re
 import struct
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake"))
+from module_definition import read_module_definition  # noqa: E402  pylint: disable=C0413
 
 
 def members(data):
@@ -40,9 +44,8 @@ def linker_symbols(first, second):
 
 def main():
     library, module_def, objdump, program = sys.argv[1:5]
-    definition = open(module_def, encoding="ascii").read()
-    exports = re.findall(r"^\s*(QV[A-Z0-9_]*)\s+@\d+", definition, re.M)
-    dll = re.search(r"^LIBRARY\s+(\S+)", definition, re.M)[1]
+    dll, exports = read_module_definition(module_def)
+    exports = [name for name, _ordinal in exports]
     stem = dll.rsplit(".", 1)[0]
     items = list(members(open(library, "rb").read()))
     objects = [(at, name, body) for at, name, body in items if name not in ("/", "//")]

@@ -7,7 +7,7 @@
 #   96 KiB;
 # - XPPRT1.dll exports every one of those names, and none of the undecorated ones.
 #
-#   cmake -DOBJDUMP=... -DDLL=quorvel.dll -DRUNTIME=XPPRT1.dll -DMODULE_DEF=quorvel.def
+#   cmake -DOBJDUMP=... -DDLL=quorvel.dll -DRUNTIME=XPPRT1.dll "-DEXPORTS=NAME=1|..."
 #         -DIMPORT_DEF=xpprt1.def -DALLOWED_IMPORTS=allowed_imports.txt -P check_pe.cmake
 cmake_minimum_required(VERSION 3.25)
 set(problems "")
@@ -108,13 +108,8 @@ if(NOT format_line MATCHES "file format pei-i386")
 endif()
 parse_pe(dll_lines dll)
 
-file(STRINGS ${MODULE_DEF} def_lines REGEX "^[ \t]*[A-Za-z_]")
-set(expected_exports "")
-foreach(line IN LISTS def_lines)
-  if(line MATCHES "^[ \t]*([A-Za-z0-9_]+)[ \t]+@([0-9]+)")
-    list(APPEND expected_exports "${CMAKE_MATCH_1}@${CMAKE_MATCH_2}")
-  endif()
-endforeach()
+string(REPLACE "|" ";" expected_exports "${EXPORTS}")
+string(REPLACE "=" "@" expected_exports "${expected_exports}")
 list(SORT expected_exports)
 list(SORT dll_exports)
 if(NOT dll_exports STREQUAL expected_exports)

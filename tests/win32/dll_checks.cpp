@@ -308,9 +308,17 @@ LSTATUS lasting_subkey(const std::string& source) {
   return status;
 }
 
+std::string long_name(size_t chars) {
+  std::string name = "QuorvelLong";
+  while (name.size() < chars) name += static_cast<char>('0' + name.size() % 10);
+  name.resize(chars);
+  return name;
+}
+
 // .T. as third parameter makes the key lasting; anything else, the volatile key. Then the
 // key's message file, this very quorvel.dll, renders the library's messages through
-// QVFORMATEVENTMESSAGE.
+// QVFORMATEVENTMESSAGE; so again for a source whose name makes the key's path longer than
+// the 260 characters of Wine's ANSI registry functions.
 void check_lasting_key_and_messages(HMODULE module, const std::string& dll) {
   auto create = reinterpret_cast<xpp::ExportFn>(
       reinterpret_cast<void*>(GetProcAddress(module, "QVCREATEEVENTKEY")));
@@ -341,16 +349,22 @@ void check_lasting_key_and_messages(HMODULE module, const std::string& dll) {
       {1000, {xpp::Value::str("last"), xpp::Value::str("x")}, "last\r\n"},
       {500, {}, "%1\r\n"},
       {1001, {xpp::Value::str("none")}, ""}};
-  for (const Rendered& r : renderings) {
-    xpp::CallResult got =
-        xpp::call(format, {xpp::Value::str("Application"), xpp::Value::str(source),
-                           xpp::Value::num(r.id), xpp::Value::array(r.strings)});
-    for (const std::string& v : got.violations) check(false, "QVFORMATEVENTMESSAGE: " + v);
-    check(got.value.is_character() && got.value.text == r.text,
-          "QVFORMATEVENTMESSAGE message " + num(static_cast<long>(r.id)) + " gives " +
-              xpp::to_literal(got.value) + ", expected " + quoted(r.text));
+  for (const std::string& name : {source, long_name(250)}) {
+    if (name != source)
+      check(call(create, {xpp::Value::str(name), xpp::Value::str(dll)}, "QVCREATEEVENTKEY") == 0,
+            "QVCREATEEVENTKEY of a source name of 250 characters");
+    for (const Rendered& r : renderings) {
+      xpp::CallResult got =
+          xpp::call(format, {xpp::Value::str("Application"), xpp::Value::str(name),
+                             xpp::Value::num(r.id), xpp::Value::array(r.strings)});
+      for (const std::string& v : got.violations) check(false, "QVFORMATEVENTMESSAGE: " + v);
+      check(got.value.is_character() && got.value.text == r.text,
+            "QVFORMATEVENTMESSAGE message " + num(static_cast<long>(r.id)) + " of a source of " +
+                num(name.size()) + " characters gives " + xpp::to_literal(got.value) +
+                ", expected " + quoted(r.text));
+    }
+    call(del, {xpp::Value::str(name)}, "QVDELEVENTKEY");
   }
-  call(del, {xpp::Value::str(source)}, "QVDELEVENTKEY");
 }
 
 // The longest message-file path is stored whole; a longer one is refused before any
@@ -400,13 +414,6 @@ void check_outcome(long got, long windows, long wine, const std::string& what) {
   }
   check(got == windows,
         what + " gives " + std::to_string(got) + ", expected " + std::to_string(windows));
-}
-
-std::string long_name(size_t chars) {
-  std::string name = "QuorvelLong";
-  while (name.size() < chars) name += static_cast<char>('0' + name.size() % 10);
-  name.resize(chars);
-  return name;
 }
 
 // The registry's own limit on one key name: 255 characters on Windows (87 beyond it).
@@ -493,7 +500,9 @@ struct DefExport {
   WORD ordinal;
 };
 constexpr DefExport kDefExports[] = {
-#include "quorvel_def_exports.inc"
+#define QV_MODULE_EXPORT(name, ordinal) {#name, ordinal},
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
 };
 
 void check_registration(const std::string& dll) {

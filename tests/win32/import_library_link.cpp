@@ -11,11 +11,11 @@
 
 #include "xpprt/host.h"
 
-#define QV_EXPORT(name)                              \
+#define QV_MODULE_EXPORT(name, ordinal)              \
   extern "C" void name(XppParamList) __asm__(#name); \
   extern "C" xpp::ExportFn imp_##name __asm__("__imp_" #name);
-#include "quorvel_exports.inc"
-#undef QV_EXPORT
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
 
 namespace {
 
@@ -26,9 +26,9 @@ struct Import {
 };
 
 constexpr Import kImports[] = {
-#define QV_EXPORT(name) {#name, name, &imp_##name},
-#include "quorvel_exports.inc"
-#undef QV_EXPORT
+#define QV_MODULE_EXPORT(name, ordinal) {#name, name, &imp_##name},
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
 };
 
 // The year of a time in mid-1970, the same in every zone.

@@ -30,7 +30,9 @@ struct DefExport {
 
 // The exports of exports/quorvel.def, generated at configure time.
 constexpr DefExport kDefExports[] = {
-#include "quorvel_def_exports.inc"
+#define QV_MODULE_EXPORT(name, ordinal) {#name, ordinal},
+#include "module_exports.inc"
+#undef QV_MODULE_EXPORT
 };
 
 // Codes whose text Wine gives differently from Windows. The simulation keeps Windows' own
@@ -58,6 +60,7 @@ constexpr WineText kWineDifferences[] = {
     {206, "File name is too long."},
     {234, "More data available."},
     {1018, "Key deleted."},
+    {1113, "No Unicode translation."},
     {1332, "No security ID mapped."},
     {1500, "Event log file corrupt."},
     {1501, "Event log can't start."},

@@ -96,6 +96,11 @@ XPPRT_API const TypeWords& type_words();
 // CHARSET sets it in an Xbase++ thread.
 XPPRT_API void set_thread_charset(bool oem);
 
+// Makes the calling thread's conversions between the code pages (_conToAnsiCp,
+// _conToOemCp) fail from the one after the next `skip` on, until it is called again with a
+// negative `skip`.
+XPPRT_API void fail_conversions(int skip);
+
 // Containers alive right now (created by an export and not yet released), all threads.
 XPPRT_API int live_containers();
 

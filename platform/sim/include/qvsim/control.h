@@ -30,6 +30,9 @@ QVSIM_API void restart();
 QVSIM_API void set_clock(uint32_t seconds);
 QVSIM_API uint32_t now();
 
+// GetTickCount counts on from this number of milliseconds, wrapping at 2^32, until reset().
+QVSIM_API void set_tick_count(uint32_t milliseconds);
+
 QVSIM_API void set_user_name(const std::string& name);
 QVSIM_API std::string user_name();
 QVSIM_API void set_computer_name(const std::string& name);
