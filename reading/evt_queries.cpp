@@ -1,6 +1,7 @@
 #include "reading/evt_queries.h"
 
 #include "host/frame.h"
+#include "host/kept_last_error.h"
 
 namespace {
 
@@ -94,9 +95,8 @@ void close_state(const Wevtapi& api, const QueryState& state) {
   close_quietly(&api, state.bookmark);
   close_quietly(&api, state.session);
   if (state.signal != nullptr) {
-    const DWORD error = GetLastError();
+    KeptLastError kept;
     CloseHandle(state.signal);
-    SetLastError(error);
   }
 }
 

@@ -2,6 +2,7 @@
 // file, QVEVTCLOSE closes it or a subscription, QVEVTCHANNELS lists the channels.
 #include "host/exports.h"
 #include "host/frame.h"
+#include "host/kept_last_error.h"
 #include "reading/evt_parameters.h"
 #include "reading/evt_queries.h"
 #include "reading/wevtapi.h"
@@ -105,9 +106,10 @@ QV_EXPORT QVEVTQUERY(XppParamList pl) {
     evt_flags |= (flags & QVEVT_REVERSE) != 0 ? EvtQueryReverseDirection : EvtQueryForwardDirection;
     handle = api.query(session, path_given ? wide_path : nullptr, query, evt_flags);
   }
-  const DWORD error = GetLastError();
-  qv::heap_free(query);
-  SetLastError(error);
+  {
+    qv::KeptLastError kept;
+    qv::heap_free(query);
+  }
   _retnl(pl,
          qv::keep_or_close(api, handle, qv::QueryState{session, flags, nullptr, nullptr, false}));
 }
@@ -144,8 +146,7 @@ QV_EXPORT QVEVTCHANNELS(XppParamList pl) {
     qv::close_quietly(&api, channels);
     qv::close_quietly(&api, session);
   }
-  const DWORD error = GetLastError();
+  qv::KeptLastError kept;
   return_names(pl, names, count);
   qv::heap_free(names);
-  SetLastError(error);
 }

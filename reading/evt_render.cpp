@@ -1,5 +1,6 @@
 #include "reading/evt_render.h"
 
+#include "host/kept_last_error.h"
 #include "reading/wide_text.h"
 
 namespace {
@@ -25,9 +26,8 @@ BYTE* render(const qv::Wevtapi& api, EVT_HANDLE context, EVT_HANDLE event, DWORD
     return nullptr;
   }
   if (!api.render(context, event, flags, size, buffer, used, count)) {
-    const DWORD error = GetLastError();
+    qv::KeptLastError kept;
     qv::heap_free(buffer);
-    SetLastError(error);
     return nullptr;
   }
   return buffer;
@@ -50,9 +50,8 @@ char* render_xml(const qv::Wevtapi& api, EVT_HANDLE event, DWORD* bytes) {
   BYTE* xml = render(api, nullptr, event, EvtRenderEventXml, &used, &count);
   if (xml == nullptr) return nullptr;
   char* text = qv::narrow(reinterpret_cast<LPCWSTR>(xml), -1, bytes);
-  const DWORD error = GetLastError();
+  qv::KeptLastError kept;
   qv::heap_free(xml);
-  SetLastError(error);
   return text;
 }
 
@@ -115,9 +114,8 @@ bool render_event(const Wevtapi& api, EVT_HANDLE event, EVT_HANDLE session, bool
     if (!ok) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   }
   if (!ok) {
-    const DWORD error = GetLastError();
+    qv::KeptLastError kept;
     release_rendered(rendered);
-    SetLastError(error);
     return false;
   }
   if (with_message) {

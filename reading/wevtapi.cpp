@@ -1,5 +1,6 @@
 #include "reading/wevtapi.h"
 
+#include "host/kept_last_error.h"
 #include "host/procedure.h"
 #include "reading/wide_text.h"
 
@@ -82,9 +83,8 @@ bool open_session(const Wevtapi* api, const char* server, EVT_HANDLE* session) {
 
 void close_quietly(const Wevtapi* api, EVT_HANDLE handle) {
   if (handle == nullptr) return;
-  const DWORD error = GetLastError();
+  KeptLastError kept;
   api->close(handle);
-  SetLastError(error);
 }
 
 }  // namespace qv

@@ -100,7 +100,7 @@ QV_EXPORT QVREPORTEVENT(XppParamList pl) {
     qv::free_event_strings(strings);
     qv::heap_free(sid);
     SetLastError(fetched == qv::StringsFetch::kNotConverted ? ERROR_NO_UNICODE_TRANSLATION
-                                                             : ERROR_NOT_ENOUGH_MEMORY);
+                                                            : ERROR_NOT_ENOUGH_MEMORY);
     _retl(pl, FALSE);
     return;
   }

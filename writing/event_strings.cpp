@@ -91,8 +91,7 @@ StringsFetch fetch_event_strings(XppParamList pl, ULONG index, EventStrings** st
       outcome = StringsFetch::kNoMemory;
     }
     for (WORD i = 0; fetched && i < (*strings)->count; ++i) {
-      if (text_to_windows(const_cast<char*>((*strings)->text[i]), (*strings)->length[i]))
-        continue;
+      if (text_to_windows(const_cast<char*>((*strings)->text[i]), (*strings)->length[i])) continue;
       free_event_strings(*strings);
       *strings = nullptr;
       outcome = StringsFetch::kNotConverted;
