@@ -1,25 +1,15 @@
 // Following a log with QVWAITEVENTLOG: how soon a waiting call returns after another thread
 // writes, and what waiting costs the processor while nothing is written.
 #include <benchmark/benchmark.h>
-#include <time.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <thread>
-#include <vector>
-
-#include "shipped_module.h"
+#include "follow_timing.h"
 #include "qvsim/control.h"
+#include "shipped_module.h"
 #include "xpprt/host.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using xpp::Value;
-
-constexpr int kWrites = 100;
-constexpr double kIdleWaitMs = 10000;
 
 struct Exports {
   xpp::ExportFn open = qvbench::shipped_export("QVOPENEVENTLOG");
@@ -31,13 +21,8 @@ struct Exports {
   bool found() const { return open && close && source && report && unsource && wait; }
 };
 
-double milliseconds(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// The time from a write on one thread to the return of the call waiting on another. The
-// writer writes at a varying moment of the waiting call's interval (0 to 149 ms after the
-// call began), through a handle of its own, as another program's thread would.
+// The time from a write on one thread, through a source handle of its own, to the return of
+// the call waiting on another.
 void BM_follow_latency(benchmark::State& state) {
   const Exports x;
   if (!x.found()) {
@@ -46,37 +31,21 @@ void BM_follow_latency(benchmark::State& state) {
   }
   for (auto _ : state) {
     qvsim::reset();
-    std::atomic<int> waiting_for{0};
-    std::vector<std::atomic<int64_t>> written(kWrites + 1);
-    std::thread writer([&] {
-      Value source = xpp::call(x.source, {Value::str(""), Value::str("BenchWriter")}).value;
-      unsigned seed = 12345;
-      for (int i = 1; i <= kWrites; ++i) {
-        while (waiting_for.load() < i) std::this_thread::yield();
-        seed = seed * 1103515245u + 12345u;
-        std::this_thread::sleep_for(std::chrono::milliseconds((seed >> 16) % 150));
-        written[i] = Clock::now().time_since_epoch().count();
-        xpp::call(x.report, {source, Value::num(4), Value::num(1), Value::str("followed")});
-      }
-      xpp::call(x.unsource, {source});
-    });
+    Value source = xpp::call(x.source, {Value::str(""), Value::str("BenchWriter")}).value;
     Value log = xpp::call(x.open, {Value::str(""), Value::str("Application")}).value;
-    std::vector<double> latencies;
     double last = 0;
-    for (int i = 1; i <= kWrites; ++i) {
-      waiting_for = i;
-      Value newest = xpp::call(x.wait, {log, Value::num(last), Value::num(10000)}).value;
-      Clock::time_point returned = Clock::now();
-      if (newest.number != i) state.SkipWithError("the wait did not return the write");
-      last = newest.number;
-      latencies.push_back(
-          milliseconds(returned - Clock::time_point(Clock::duration(written[i].load()))));
-    }
-    writer.join();
+    qvbench::measure_follow_latency(
+        state,
+        [&](int) {
+          xpp::call(x.report, {source, Value::num(4), Value::num(1), Value::str("followed")});
+        },
+        [&](int i) {
+          Value newest = xpp::call(x.wait, {log, Value::num(last), Value::num(10000)}).value;
+          last = newest.number;
+          return newest.number == i;
+        });
     xpp::call(x.close, {log});
-    std::sort(latencies.begin(), latencies.end());
-    state.counters["median_ms"] = (latencies[kWrites / 2 - 1] + latencies[kWrites / 2]) / 2;
-    state.counters["worst_ms"] = latencies.back();
+    xpp::call(x.unsource, {source});
   }
 }
 BENCHMARK(BM_follow_latency)
@@ -84,12 +53,6 @@ BENCHMARK(BM_follow_latency)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-
-double thread_cpu_ms() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
 
 // One call waiting 10 s on a log that nobody writes: the processor time it takes, as a
 // share of one core over the time it waited.
@@ -102,16 +65,11 @@ void BM_follow_idle(benchmark::State& state) {
   for (auto _ : state) {
     qvsim::reset();
     Value log = xpp::call(x.open, {Value::str(""), Value::str("Application")}).value;
-    double cpu_before = thread_cpu_ms();
-    Clock::time_point began = Clock::now();
-    Value result = xpp::call(x.wait, {log, Value::num(0), Value::num(kIdleWaitMs)}).value;
-    double waited = milliseconds(Clock::now() - began);
-    double cpu = thread_cpu_ms() - cpu_before;
-    if (result.number != 0) state.SkipWithError("the wait saw a change");
+    qvbench::measure_idle_wait(state, [&] {
+      return xpp::call(x.wait, {log, Value::num(0), Value::num(qvbench::kIdleWaitMs)})
+                 .value.number == 0;
+    });
     xpp::call(x.close, {log});
-    state.counters["waited_ms"] = waited;
-    state.counters["cpu_ms"] = cpu;
-    state.counters["cpu_percent_of_core"] = 100 * cpu / waited;
   }
 }
 BENCHMARK(BM_follow_idle)
