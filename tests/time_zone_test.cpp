@@ -206,6 +206,9 @@ const SystemCase kSystemZones[] = {
     // The last moment of each field: December, 23:59:59.999, reached at 24:00.
     {"LastMoments", system_info(-60, u"CET", u"CEST", -60, kMarch, {0, 12, 0, 5, 23, 59, 59, 999}),
      TIME_ZONE_ID_STANDARD, "CET-1CEST,M3.5.0,M12.5.0/24"},
+    // The first moment of each field: January, the first week, 00:00:00.000.
+    {"FirstMoments", system_info(-60, u"CET", u"CEST", -60, {0, 1, 0, 1, 0, 0, 0, 0}, kOctober),
+     TIME_ZONE_ID_STANDARD, "CET-1CEST,M1.1.0/0,M10.5.0/3"},
     {"StandardBiasCounts", system_info(300, u"AAA", u"BBB", -60, kMarch, kOctober, 15),
      TIME_ZONE_ID_STANDARD, "AAA5:15BBB4:15,M3.5.0,M10.5.0/3"},
     {"DatesOutOfRange", system_info(-60, u"CET", u"CEST", -60, {0, 13, 0, 5, 2, 0, 0, 0}, kOctober),
